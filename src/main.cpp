@@ -1,0 +1,16 @@
+#include "sheafwright.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    // The window icon is read from this one place only; when it is missing the
+    // window simply keeps the platform's default icon.
+    QApplication::setWindowIcon(QIcon(QStringLiteral("D:/Qt_Project/Sheafwright/icon.ico")));
+
+    Sheafwright window;
+    window.show();
+    return app.exec();
+}
