@@ -25,6 +25,7 @@ public slots:
 
 private:
     friend class TestWindow;
+    friend class TestFileList;
 
     Ui::MirlanClassClass ui;
     qint32 selectedRow;

@@ -1,0 +1,106 @@
+#pragma once
+
+// Drives the modal dialogs that a slot opens: each time a new modal widget
+// becomes active, the next step of the script is run on it. Every widget seen is
+// recorded, so a test can assert which dialogs appeared, in which order.
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+
+struct SeenDialog
+{
+    QString className;
+    QString title;
+    QString text;
+};
+
+class ModalScript : public QObject
+{
+public:
+    using Step = std::function<void(QWidget *)>;
+
+    explicit ModalScript(std::initializer_list<Step> steps = {})
+        : m_steps(steps)
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, &ModalScript::poll);
+        m_timer.start();
+    }
+
+    ~ModalScript() override
+    {
+        m_timer.stop();
+        // A dialog left open would block the next test forever.
+        if (QWidget *open = QApplication::activeModalWidget())
+            open->close();
+    }
+
+    void then(Step step) { m_steps.push_back(std::move(step)); }
+
+    const QList<SeenDialog> &seen() const { return m_seen; }
+    QStringList seenTitles() const
+    {
+        QStringList titles;
+        for (const SeenDialog &dialog : m_seen)
+            titles << dialog.title;
+        return titles;
+    }
+    bool finished() const { return m_steps.empty(); }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->property("scriptHandled").toBool())
+            return;
+        modal->setProperty("scriptHandled", true);
+        SeenDialog seen{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            seen.text = box->text();
+        m_seen << seen;
+        if (m_steps.empty()) {
+            // Unexpected dialog: recorded, then dismissed so the test can fail instead of hang.
+            modal->close();
+            return;
+        }
+        Step step = std::move(m_steps.front());
+        m_steps.pop_front();
+        step(modal);
+    }
+
+    std::deque<Step> m_steps;
+    QList<SeenDialog> m_seen;
+    QTimer m_timer;
+};
+
+// Common steps.
+inline ModalScript::Step pressButton(QMessageBox::StandardButton which)
+{
+    return [which](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        if (box && box->button(which))
+            box->button(which)->click();
+        else
+            widget->close();
+    };
+}
+
+inline ModalScript::Step acceptBox()
+{
+    return [](QWidget *widget) {
+        if (auto *box = qobject_cast<QMessageBox *>(widget)) {
+            if (QAbstractButton *button = box->buttons().value(0)) {
+                button->click();
+                return;
+            }
+        }
+        widget->close();
+    };
+}
