@@ -1,0 +1,452 @@
+#include "joiner.h"
+
+#include "utf8.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTextCodec>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace TextJoin {
+
+namespace {
+
+constexpr int utf8Mib = 106;
+// Longest partial character an input chunk may end with: three bytes of UTF-8 or
+// UTF-32, or a high surrogate plus an odd byte of UTF-16.
+constexpr qint64 maxCarry = 3;
+
+enum class Source { Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Local };
+
+struct ByteOrderMark
+{
+    Source source;
+    int length;
+};
+
+// The marks a text stream recognises; UTF-32 is tested before the UTF-16 mark it begins with.
+bool detectByteOrderMark(const unsigned char *head, qint64 size, ByteOrderMark *mark)
+{
+    const auto startsWith = [&](std::initializer_list<unsigned char> bytes) {
+        return size >= qint64(bytes.size()) && std::equal(bytes.begin(), bytes.end(), head);
+    };
+    if (startsWith({0xFF, 0xFE, 0x00, 0x00}))
+        *mark = {Source::Utf32LE, 4};
+    else if (startsWith({0x00, 0x00, 0xFE, 0xFF}))
+        *mark = {Source::Utf32BE, 4};
+    else if (startsWith({0xEF, 0xBB, 0xBF}))
+        *mark = {Source::Utf8, 3};
+    else if (startsWith({0xFF, 0xFE}))
+        *mark = {Source::Utf16LE, 2};
+    else if (startsWith({0xFE, 0xFF}))
+        *mark = {Source::Utf16BE, 2};
+    else
+        return false;
+    return true;
+}
+
+bool isHighSurrogate(char16_t unit)
+{
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+
+bool isLowSurrogate(char16_t unit)
+{
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// Checks that surrogates pair up. Returns the number of units to use now (a
+// trailing high surrogate waits for its partner), or -1 for a lone surrogate.
+qsizetype completeUtf16Units(const char16_t *units, qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t unit = units[i];
+        if ((unit & 0xF800) != 0xD800)
+            continue;
+        if (!isHighSurrogate(unit))
+            return -1;
+        if (i + 1 == count)
+            return i;
+        if (!isLowSurrogate(units[++i]))
+            return -1;
+    }
+    return count;
+}
+
+enum class Outcome { Ok, InvalidInput, ReadFailed, Stopped };
+
+class Joiner
+{
+public:
+    Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options);
+
+    void add(const QString &path);
+    JoinResult finish();
+
+private:
+    Outcome copy(QFile &input, Source source);
+    qint64 consume(Source source, const char *data, qint64 size);
+    qint64 consumeUtf8(const char *data, qint64 size);
+    qint64 consumeUtf16(Source source, const char *data, qint64 size);
+    qint64 consumeUtf32(Source source, const char *data, qint64 size);
+    qint64 consumeLocal(const char *data, qint64 size);
+    bool localInputEndsCleanly();
+
+    void emitText(QStringView text);
+    void emitBytes(const char *data, qint64 size);
+    void rewindOutput(qint64 position);
+    void recordUnrepresentable(QStringView text);
+    QString sourceName(Source source) const;
+
+    QFileDevice &m_output;
+    QTextCodec *m_localCodec;
+    const bool m_localIsUtf8;
+    const bool m_utf8Output;
+    const qint64 m_chunkSize;
+
+    std::vector<char> m_input;
+    std::vector<char16_t> m_units;
+    std::vector<char> m_encoded;
+    QStringEncoder m_utf8Encoder{QStringEncoder::Utf8};
+    std::unique_ptr<QTextCodec::ConverterState> m_decodeState;
+    std::unique_ptr<QTextCodec::ConverterState> m_encodeState = std::make_unique<QTextCodec::ConverterState>();
+
+    // Cleared by the first fault: later inputs are still checked, so that every
+    // unusable one can be named, but nothing more is written.
+    bool m_writing = true;
+    bool m_outputFailed = false;
+    qint64 m_furthestWritten = 0;
+    JoinResult m_result;
+};
+
+Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options)
+    : m_output(output)
+    , m_localCodec(options.localCodec ? options.localCodec : QTextCodec::codecForLocale())
+    , m_localIsUtf8(m_localCodec->mibEnum() == utf8Mib)
+    , m_utf8Output(encoding == OutputEncoding::Utf8 || m_localIsUtf8)
+    , m_chunkSize(std::max<qint64>(options.chunkSize, 1))
+    , m_input(std::size_t(m_chunkSize + maxCarry))
+{
+}
+
+void Joiner::add(const QString &path)
+{
+    if (m_outputFailed)
+        return;
+    const auto fault = [&](InputFault::Kind kind, const QString &detail) {
+        m_result.inputFaults.append({path, kind, detail});
+        m_writing = false;
+    };
+
+    QFile input(path);
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        fault(InputFault::Kind::CannotRead, input.errorString());
+        return;
+    }
+    unsigned char head[4];
+    qint64 headSize = 0;
+    while (headSize < qint64(sizeof head)) {
+        const qint64 got = input.read(reinterpret_cast<char *>(head) + headSize, sizeof head - headSize);
+        if (got < 0) {
+            fault(InputFault::Kind::CannotRead, input.errorString());
+            return;
+        }
+        if (got == 0)
+            break;
+        headSize += got;
+    }
+    ByteOrderMark mark{Source::Utf8, 0};
+    const bool marked = detectByteOrderMark(head, headSize, &mark);
+    input.seek(mark.length);
+
+    const qint64 outputStart = m_output.pos();
+    const bool writingBefore = m_writing;
+    const QString unrepresentableBefore = m_result.unrepresentable;
+    Source source = mark.source;
+    Outcome outcome = copy(input, source);
+    // Without a mark, UTF-8 is only a guess; text that is not valid UTF-8 is in
+    // the legacy code page, so it is decoded again from the start with that, and
+    // whatever the guess wrote or found unencodable is forgotten.
+    if (outcome == Outcome::InvalidInput && !marked && !m_localIsUtf8) {
+        source = Source::Local;
+        input.seek(0);
+        m_writing = writingBefore;
+        m_result.unrepresentable = unrepresentableBefore;
+        rewindOutput(outputStart);
+        outcome = copy(input, source);
+    }
+    switch (outcome) {
+    case Outcome::Ok:
+    case Outcome::Stopped:
+        break;
+    case Outcome::InvalidInput:
+        fault(InputFault::Kind::BadEncoding, sourceName(source));
+        break;
+    case Outcome::ReadFailed:
+        fault(InputFault::Kind::CannotRead, input.errorString());
+        break;
+    }
+}
+
+Outcome Joiner::copy(QFile &input, Source source)
+{
+    m_decodeState = std::make_unique<QTextCodec::ConverterState>();
+    qint64 carried = 0;
+    for (;;) {
+        const qint64 got = input.read(m_input.data() + carried, m_chunkSize);
+        if (got < 0)
+            return Outcome::ReadFailed;
+        if (got == 0) {
+            if (source == Source::Local)
+                return localInputEndsCleanly() ? Outcome::Ok : Outcome::InvalidInput;
+            return carried == 0 ? Outcome::Ok : Outcome::InvalidInput;
+        }
+        const qint64 size = carried + got;
+        const qint64 used = consume(source, m_input.data(), size);
+        if (m_outputFailed)
+            return Outcome::Stopped;
+        if (used < 0)
+            return Outcome::InvalidInput;
+        carried = size - used;
+        std::memmove(m_input.data(), m_input.data() + used, std::size_t(carried));
+    }
+}
+
+// Decodes and writes the complete characters at the start of the data; returns
+// how many bytes it used, or -1 when the data is not valid in its encoding.
+qint64 Joiner::consume(Source source, const char *data, qint64 size)
+{
+    switch (source) {
+    case Source::Utf8:
+        return consumeUtf8(data, size);
+    case Source::Utf16LE:
+    case Source::Utf16BE:
+        return consumeUtf16(source, data, size);
+    case Source::Utf32LE:
+    case Source::Utf32BE:
+        return consumeUtf32(source, data, size);
+    case Source::Local:
+        return consumeLocal(data, size);
+    }
+    return -1;
+}
+
+qint64 Joiner::consumeUtf8(const char *data, qint64 size)
+{
+    const Utf8Scan scan = scanUtf8(reinterpret_cast<const unsigned char *>(data), std::size_t(size));
+    if (!scan.valid)
+        return -1;
+    const qint64 complete = qint64(scan.complete);
+    if (!m_writing)
+        return complete;
+    if (m_utf8Output) {
+        // Valid UTF-8 in, UTF-8 out: the bytes are already the answer.
+        emitBytes(data, complete);
+    } else {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        m_units.resize(std::size_t(decoder.requiredSpace(complete)));
+        QChar *end = decoder.appendToBuffer(reinterpret_cast<QChar *>(m_units.data()),
+                                            QByteArrayView(data, complete));
+        emitText(QStringView(m_units.data(), end - reinterpret_cast<QChar *>(m_units.data())));
+    }
+    return complete;
+}
+
+qint64 Joiner::consumeUtf16(Source source, const char *data, qint64 size)
+{
+    const qsizetype count = qsizetype(size / 2);
+    const char16_t *units;
+    const bool native = (source == Source::Utf16LE) == (Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+    if (native && reinterpret_cast<quintptr>(data) % alignof(char16_t) == 0) {
+        units = reinterpret_cast<const char16_t *>(data);
+    } else {
+        m_units.resize(std::size_t(count));
+        for (qsizetype i = 0; i < count; ++i) {
+            const auto *bytes = reinterpret_cast<const uchar *>(data) + 2 * i;
+            m_units[std::size_t(i)] = source == Source::Utf16LE ? qFromLittleEndian<quint16>(bytes)
+                                                                : qFromBigEndian<quint16>(bytes);
+        }
+        units = m_units.data();
+    }
+    const qsizetype complete = completeUtf16Units(units, count);
+    if (complete < 0)
+        return -1;
+    if (m_writing)
+        emitText(QStringView(units, complete));
+    return qint64(complete) * 2;
+}
+
+qint64 Joiner::consumeUtf32(Source source, const char *data, qint64 size)
+{
+    const qint64 count = size / 4;
+    m_units.resize(std::size_t(count * 2));
+    qsizetype length = 0;
+    for (qint64 i = 0; i < count; ++i) {
+        const auto *bytes = reinterpret_cast<const uchar *>(data) + 4 * i;
+        const char32_t codePoint = source == Source::Utf32LE ? qFromLittleEndian<quint32>(bytes)
+                                                             : qFromBigEndian<quint32>(bytes);
+        if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return -1;
+        if (codePoint >= 0x10000) {
+            m_units[std::size_t(length++)] = QChar::highSurrogate(codePoint);
+            m_units[std::size_t(length++)] = QChar::lowSurrogate(codePoint);
+        } else {
+            m_units[std::size_t(length++)] = char16_t(codePoint);
+        }
+    }
+    if (m_writing)
+        emitText(QStringView(m_units.data(), length));
+    return count * 4;
+}
+
+qint64 Joiner::consumeLocal(const char *data, qint64 size)
+{
+    const QString text = m_localCodec->toUnicode(data, int(size), m_decodeState.get());
+    // Codecs differ in how they report bad bytes: some count them, some only
+    // substitute U+FFFD, which no legacy code page can encode by itself.
+    if (m_decodeState->invalidChars > 0 || text.contains(QChar::ReplacementCharacter))
+        return -1;
+    if (m_writing)
+        emitText(text);
+    return size;
+}
+
+// A codec keeps the first bytes of a cut-short character to itself; a line feed,
+// which never continues a character, shows whether any were left over.
+bool Joiner::localInputEndsCleanly()
+{
+    const QString tail = m_localCodec->toUnicode("\n", 1, m_decodeState.get());
+    return m_decodeState->remainingChars == 0 && m_decodeState->invalidChars == 0
+        && tail == QLatin1String("\n");
+}
+
+void Joiner::emitText(QStringView text)
+{
+    if (m_utf8Output) {
+        m_encoded.resize(std::size_t(m_utf8Encoder.requiredSpace(text.size())));
+        char *end = m_utf8Encoder.appendToBuffer(m_encoded.data(), text);
+        emitBytes(m_encoded.data(), end - m_encoded.data());
+        return;
+    }
+    const QByteArray bytes = m_localCodec->fromUnicode(text.data(), int(text.size()), m_encodeState.get());
+    if (m_encodeState->invalidChars > 0) {
+        recordUnrepresentable(text);
+        return;
+    }
+    emitBytes(bytes.constData(), bytes.size());
+}
+
+void Joiner::emitBytes(const char *data, qint64 size)
+{
+    if (size == 0)
+        return;
+    if (m_output.write(data, size) != size) {
+        m_result.outputError = m_output.errorString();
+        m_outputFailed = true;
+        m_writing = false;
+        return;
+    }
+    m_result.bytesWritten += size;
+}
+
+void Joiner::rewindOutput(qint64 position)
+{
+    if (!m_writing)
+        return;
+    m_encodeState = std::make_unique<QTextCodec::ConverterState>();
+    m_furthestWritten = std::max(m_furthestWritten, m_output.pos());
+    m_result.bytesWritten -= m_output.pos() - position;
+    m_output.seek(position);
+}
+
+void Joiner::recordUnrepresentable(QStringView text)
+{
+    m_writing = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QStringView character = text.mid(i, length);
+        if (!m_localCodec->canEncode(character)) {
+            m_result.unrepresentable = character.toString();
+            return;
+        }
+        i += length - 1;
+    }
+}
+
+QString Joiner::sourceName(Source source) const
+{
+    switch (source) {
+    case Source::Utf8:
+        return QStringLiteral("UTF-8");
+    case Source::Utf16LE:
+        return QStringLiteral("UTF-16LE");
+    case Source::Utf16BE:
+        return QStringLiteral("UTF-16BE");
+    case Source::Utf32LE:
+        return QStringLiteral("UTF-32LE");
+    case Source::Utf32BE:
+        return QStringLiteral("UTF-32BE");
+    case Source::Local:
+        break;
+    }
+    return QString::fromLatin1(m_localCodec->name());
+}
+
+
+JoinResult Joiner::finish()
+{
+    if (m_outputFailed) {
+        m_result.status = JoinResult::Status::OutputFailed;
+    } else if (!m_result.inputFaults.isEmpty()) {
+        m_result.status = JoinResult::Status::InputFaults;
+    } else if (!m_result.unrepresentable.isEmpty()) {
+        m_result.status = JoinResult::Status::Unrepresentable;
+    } else if (m_output.pos() < m_furthestWritten && !m_output.resize(m_output.pos())) {
+        // A rewound input came out shorter than its first attempt; drop the excess.
+        m_result.status = JoinResult::Status::OutputFailed;
+        m_result.outputError = m_output.errorString();
+    }
+    return m_result;
+}
+
+} // namespace
+
+JoinResult joinToDevice(const QStringList &inputs, QFileDevice &output, OutputEncoding encoding,
+                        const JoinOptions &options)
+{
+    Joiner joiner(output, encoding, options);
+    for (const QString &path : inputs)
+        joiner.add(path);
+    return joiner.finish();
+}
+
+JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, OutputEncoding encoding,
+                     const JoinOptions &options)
+{
+    QSaveFile output(outputPath);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        JoinResult result;
+        result.status = JoinResult::Status::OutputFailed;
+        result.outputError = output.errorString();
+        return result;
+    }
+    JoinResult result = joinToDevice(inputs, output, encoding, options);
+    if (!result.ok()) {
+        output.cancelWriting();
+        return result;
+    }
+    if (!output.commit()) {
+        result.status = JoinResult::Status::OutputFailed;
+        result.outputError = output.errorString();
+    }
+    return result;
+}
+
+} // namespace TextJoin

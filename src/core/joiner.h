@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QFileDevice;
+class QTextCodec;
+
+namespace TextJoin {
+
+enum class OutputEncoding {
+    Utf8,      // UTF-8 without a byte-order mark
+    Local8Bit, // the system's legacy code page ("ANSI")
+};
+
+struct InputFault
+{
+    enum class Kind {
+        CannotRead,  // detail: the system's reason
+        BadEncoding, // detail: the name of the encoding the bytes are not valid in
+    };
+
+    QString path;
+    Kind kind;
+    QString detail;
+};
+
+struct JoinResult
+{
+    enum class Status {
+        Done,
+        InputFaults,     // see inputFaults: every input that could not be used
+        Unrepresentable, // see unrepresentable: the output encoding lacks a character
+        OutputFailed,    // see outputError
+    };
+
+    Status status = Status::Done;
+    QList<InputFault> inputFaults;
+    QString unrepresentable;
+    QString outputError;
+    qint64 bytesWritten = 0;
+
+    bool ok() const { return status == Status::Done; }
+};
+
+struct JoinOptions
+{
+    // The legacy code page; null means the system's (QTextCodec::codecForLocale()).
+    QTextCodec *localCodec = nullptr;
+    // Bytes read from an input at a time; memory use is a small multiple of it.
+    qint64 chunkSize = 1 << 20;
+};
+
+// Decodes every input in order, joins the texts with nothing between them and
+// writes them in the chosen encoding. An input with a byte-order mark is decoded
+// by it; one without is read as UTF-8 when it is valid UTF-8, otherwise with the
+// legacy code page. The file at outputPath is replaced only when everything
+// succeeded; on any failure it is left exactly as it was.
+JoinResult joinFiles(const QStringList &inputs, const QString &outputPath,
+                     OutputEncoding encoding, const JoinOptions &options = {});
+
+// The same, writing at the current position of an open, seekable file device.
+// On failure the device holds an unspecified part of the output.
+JoinResult joinToDevice(const QStringList &inputs, QFileDevice &output,
+                        OutputEncoding encoding, const JoinOptions &options = {});
+
+} // namespace TextJoin

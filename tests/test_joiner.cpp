@@ -1,0 +1,489 @@
+#include "joiner.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using TextJoin::InputFault;
+using TextJoin::JoinOptions;
+using TextJoin::JoinResult;
+using TextJoin::OutputEncoding;
+
+Q_DECLARE_METATYPE(OutputEncoding)
+Q_DECLARE_METATYPE(JoinResult::Status)
+
+namespace {
+
+QByteArray utf16(const QString &text, QSysInfo::Endian order)
+{
+    QByteArray bytes;
+    for (QChar unit : text) {
+        const char high = char(unit.unicode() >> 8);
+        const char low = char(unit.unicode() & 0xFF);
+        bytes += order == QSysInfo::LittleEndian ? QByteArray{&low, 1} + QByteArray{&high, 1}
+                                                 : QByteArray{&high, 1} + QByteArray{&low, 1};
+    }
+    return bytes;
+}
+
+QByteArray utf32(const QString &text, QSysInfo::Endian order)
+{
+    QByteArray bytes;
+    for (char32_t codePoint : text.toUcs4()) {
+        char quad[4];
+        for (int i = 0; i < 4; ++i)
+            quad[order == QSysInfo::LittleEndian ? i : 3 - i] = char((codePoint >> (8 * i)) & 0xFF);
+        bytes += QByteArray(quad, 4);
+    }
+    return bytes;
+}
+
+const QByteArray utf8Bom("\xEF\xBB\xBF");
+const QByteArray utf16LeBom("\xFF\xFE");
+const QByteArray utf16BeBom("\xFE\xFF");
+const QByteArray utf32LeBom("\xFF\xFE\x00\x00", 4);
+const QByteArray utf32BeBom("\x00\x00\xFE\xFF", 4);
+
+QByteArray cp949(const QString &text)
+{
+    return QTextCodec::codecForName("CP949")->fromUnicode(text);
+}
+
+// Makes the process believe it runs on a system with the given legacy code page.
+class SystemCodec
+{
+public:
+    explicit SystemCodec(const QByteArray &name)
+        : m_saved(QTextCodec::codecForLocale())
+    {
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
+    }
+    ~SystemCodec() { QTextCodec::setCodecForLocale(m_saved); }
+
+private:
+    QTextCodec *m_saved;
+};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestJoiner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void joins_data();
+    void joins();
+    void splitCharactersSurviveEveryChunkBoundary_data();
+    void splitCharactersSurviveEveryChunkBoundary();
+    void guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace();
+    void sameFileTwiceIsJoinedTwice();
+
+    void badInputsAreAllNamed_data();
+    void badInputsAreAllNamed();
+    void charactersTheCodePageLacksStopTheBind_data();
+    void charactersTheCodePageLacksStopTheBind();
+
+    void failedBindLeavesExistingOutputUntouched_data();
+    void failedBindLeavesExistingOutputUntouched();
+    void outputThatCannotBeCreatedIsReported_data();
+    void outputThatCannotBeCreatedIsReported();
+    void writeFailureMidwayIsReported();
+    void fileSizeLimitMidwayKeepsTheOldOutput();
+    void anInputCanBeTheOutput();
+
+private:
+    QStringList writeInputs(const QList<QByteArray> &contents);
+    QString faultSummary(const JoinResult &result, const QStringList &inputs) const;
+
+    QScopedPointer<QTemporaryDir> m_dir;
+};
+
+void TestJoiner::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+}
+
+QStringList TestJoiner::writeInputs(const QList<QByteArray> &contents)
+{
+    QStringList paths;
+    for (const QByteArray &content : contents) {
+        const QString path = m_dir->filePath(QStringLiteral("input%1.txt").arg(paths.size()));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            qFatal("cannot write test input %s", qPrintable(path));
+        paths << path;
+    }
+    return paths;
+}
+
+// "index kind detail" per fault, so a test says exactly which input failed and why.
+QString TestJoiner::faultSummary(const JoinResult &result, const QStringList &inputs) const
+{
+    QStringList lines;
+    for (const InputFault &fault : result.inputFaults) {
+        const QString kind = fault.kind == InputFault::Kind::CannotRead ? "unreadable" : "encoding";
+        const int index = inputs.indexOf(fault.path);
+        lines << QStringLiteral("%1 %2 %3").arg(index).arg(kind, fault.detail);
+    }
+    return lines.join(" | ");
+}
+
+void TestJoiner::joins_data()
+{
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<QList<QByteArray>>("inputs");
+    QTest::addColumn<OutputEncoding>("encoding");
+    QTest::addColumn<QByteArray>("expected");
+
+    const auto U8 = OutputEncoding::Utf8;
+    const auto ANSI = OutputEncoding::Local8Bit;
+    const QString hangul = QString::fromUtf8("가나다 😀\n");
+    const QByteArray hangulUtf8 = hangul.toUtf8();
+
+    QTest::newRow("UTF-8 without mark") << QByteArray("UTF-8") << QList<QByteArray>{hangulUtf8, "abc"} << U8
+                                        << hangulUtf8 + "abc";
+    QTest::newRow("UTF-8 mark is dropped") << QByteArray("UTF-8")
+                                           << QList<QByteArray>{utf8Bom + "x", utf8Bom + hangulUtf8} << U8
+                                           << "x" + hangulUtf8;
+    QTest::newRow("UTF-16LE") << QByteArray("UTF-8")
+                              << QList<QByteArray>{utf16LeBom + utf16(hangul, QSysInfo::LittleEndian)} << U8
+                              << hangulUtf8;
+    QTest::newRow("UTF-16BE") << QByteArray("UTF-8")
+                              << QList<QByteArray>{utf16BeBom + utf16(hangul, QSysInfo::BigEndian)} << U8
+                              << hangulUtf8;
+    QTest::newRow("UTF-32LE") << QByteArray("UTF-8")
+                              << QList<QByteArray>{utf32LeBom + utf32(hangul, QSysInfo::LittleEndian)} << U8
+                              << hangulUtf8;
+    QTest::newRow("UTF-32BE") << QByteArray("UTF-8")
+                              << QList<QByteArray>{utf32BeBom + utf32(hangul, QSysInfo::BigEndian)} << U8
+                              << hangulUtf8;
+    QTest::newRow("mark only and empty files") << QByteArray("UTF-8")
+                                               << QList<QByteArray>{utf8Bom, "", utf16LeBom, utf32BeBom} << U8
+                                               << QByteArray();
+    QTest::newRow("line breaks pass unchanged, nothing between files")
+        << QByteArray("UTF-8") << QList<QByteArray>{"one\r\ntwo", "three\n", "\rfour\r"} << U8
+        << QByteArray("one\r\ntwothree\n\rfour\r");
+    QTest::newRow("each mark decides its own file")
+        << QByteArray("UTF-8")
+        << QList<QByteArray>{utf16LeBom + utf16("a", QSysInfo::LittleEndian), "b", utf8Bom + "c"} << U8
+        << QByteArray("abc");
+    QTest::newRow("ANSI on a UTF-8 system is UTF-8") << QByteArray("UTF-8") << QList<QByteArray>{hangulUtf8}
+                                                     << ANSI << hangulUtf8;
+
+    const QString korean = QString::fromUtf8("한글 text\r\n");
+    QTest::newRow("CP949 input on a CP949 system") << QByteArray("CP949") << QList<QByteArray>{cp949(korean)}
+                                                   << U8 << korean.toUtf8();
+    QTest::newRow("UTF-8 without mark on a CP949 system")
+        << QByteArray("CP949") << QList<QByteArray>{korean.toUtf8(), cp949(korean)} << U8
+        << korean.toUtf8() + korean.toUtf8();
+    QTest::newRow("ANSI output is CP949") << QByteArray("CP949")
+                                          << QList<QByteArray>{korean.toUtf8(), cp949(korean),
+                                                               utf16LeBom + utf16(korean, QSysInfo::LittleEndian)}
+                                          << ANSI << cp949(korean) + cp949(korean) + cp949(korean);
+}
+
+void TestJoiner::joins()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(QList<QByteArray>, inputs);
+    QFETCH(OutputEncoding, encoding);
+    QFETCH(QByteArray, expected);
+
+    SystemCodec codec(system);
+    const QString output = m_dir->filePath("out.txt");
+    const QStringList paths = writeInputs(inputs);
+    const JoinResult result = TextJoin::joinFiles(paths, output, encoding);
+    QCOMPARE(faultSummary(result, paths), QString());
+    QCOMPARE(result.status, JoinResult::Status::Done);
+    QCOMPARE(readAll(output), expected);
+    QCOMPARE(result.bytesWritten, expected.size());
+}
+
+void TestJoiner::splitCharactersSurviveEveryChunkBoundary_data()
+{
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<OutputEncoding>("encoding");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QString text = QString::fromUtf8("a가😀b각\r\n𝄞");
+    const QByteArray expected = text.toUtf8();
+    QTest::newRow("UTF-8") << QByteArray("UTF-8") << expected << OutputEncoding::Utf8 << expected;
+    QTest::newRow("UTF-8 to CP949") << QByteArray("CP949") << QString::fromUtf8("a가b각\r\n").toUtf8()
+                                    << OutputEncoding::Local8Bit << cp949(QString::fromUtf8("a가b각\r\n"));
+    QTest::newRow("UTF-16LE") << QByteArray("UTF-8") << utf16LeBom + utf16(text, QSysInfo::LittleEndian)
+                              << OutputEncoding::Utf8 << expected;
+    QTest::newRow("UTF-16BE") << QByteArray("UTF-8") << utf16BeBom + utf16(text, QSysInfo::BigEndian)
+                              << OutputEncoding::Utf8 << expected;
+    QTest::newRow("UTF-32LE") << QByteArray("UTF-8") << utf32LeBom + utf32(text, QSysInfo::LittleEndian)
+                              << OutputEncoding::Utf8 << expected;
+    QTest::newRow("CP949") << QByteArray("CP949") << cp949(QString::fromUtf8("가나 다\r\n라"))
+                           << OutputEncoding::Utf8 << QString::fromUtf8("가나 다\r\n라").toUtf8();
+}
+
+void TestJoiner::splitCharactersSurviveEveryChunkBoundary()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(QByteArray, input);
+    QFETCH(OutputEncoding, encoding);
+    QFETCH(QByteArray, expected);
+
+    SystemCodec codec(system);
+    const QStringList paths = writeInputs({input, input});
+    const QString output = m_dir->filePath("out.txt");
+    for (qint64 chunk = 1; chunk <= 9; ++chunk) {
+        JoinOptions options;
+        options.chunkSize = chunk;
+        const JoinResult result = TextJoin::joinFiles(paths, output, encoding, options);
+        QVERIFY2(result.ok(), qPrintable(QStringLiteral("chunk %1: %2").arg(chunk).arg(faultSummary(result, paths))));
+        QVERIFY2(readAll(output) == expected + expected, qPrintable(QStringLiteral("chunk %1").arg(chunk)));
+    }
+}
+
+// A legacy file whose first chunks happen to be valid UTF-8 is only found out
+// later; what was written for it must be replaced, also when the redone text is
+// shorter (U+00A0 takes four bytes in GB18030, the two bytes C2 A0 one character).
+void TestJoiner::guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace()
+{
+    JoinOptions options;
+    options.chunkSize = 4;
+    {
+        SystemCodec codec("CP949");
+        const QByteArray legacy = QByteArray(20, 'x') + cp949(QString::fromUtf8("가"));
+        const QStringList paths = writeInputs({"first ", legacy, " last"});
+        const QString output = m_dir->filePath("cp949.txt");
+        QVERIFY(TextJoin::joinFiles(paths, output, OutputEncoding::Utf8, options).ok());
+        QCOMPARE(readAll(output), "first " + QByteArray(20, 'x') + QString::fromUtf8("가").toUtf8() + " last");
+    }
+    {
+        SystemCodec codec("GB18030");
+        const QByteArray legacy = QByteArray("\xC2\xA0\xC2\xA0\xC2\xA0\xC2\xA0\xB0\xA1");
+        const QStringList paths = writeInputs({legacy});
+        const QString output = m_dir->filePath("gb18030.txt");
+        const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Local8Bit, options);
+        QVERIFY(result.ok());
+        QCOMPARE(readAll(output), legacy);
+        QCOMPARE(result.bytesWritten, legacy.size());
+    }
+}
+
+void TestJoiner::sameFileTwiceIsJoinedTwice()
+{
+    const QStringList paths = writeInputs({"once\n"});
+    const QString output = m_dir->filePath("out.txt");
+    QVERIFY(TextJoin::joinFiles({paths[0], paths[0]}, output, OutputEncoding::Utf8).ok());
+    QCOMPARE(readAll(output), QByteArray("once\nonce\n"));
+}
+
+void TestJoiner::badInputsAreAllNamed_data()
+{
+    QTest::addColumn<QByteArray>("system");
+    QTest::addColumn<QList<QByteArray>>("inputs");
+    QTest::addColumn<QString>("faults");
+
+    const QByteArray good("fine\n");
+    QTest::newRow("invalid UTF-8 on a UTF-8 system")
+        << QByteArray("UTF-8") << QList<QByteArray>{good, "caf\xE9\n", good, "x\xFF"}
+        << "1 encoding UTF-8 | 3 encoding UTF-8";
+    QTest::newRow("overlong form and surrogate")
+        << QByteArray("UTF-8") << QList<QByteArray>{"\xC0\xAF", "\xED\xA0\x80"}
+        << "0 encoding UTF-8 | 1 encoding UTF-8";
+    QTest::newRow("UTF-8 cut short at the end") << QByteArray("UTF-8") << QList<QByteArray>{good, "ab\xEA\xB0"}
+                                                << "1 encoding UTF-8";
+    QTest::newRow("a UTF-8 mark decides even on a CP949 system")
+        << QByteArray("CP949") << QList<QByteArray>{utf8Bom + cp949(QString::fromUtf8("가"))}
+        << "0 encoding UTF-8";
+    QTest::newRow("odd-length UTF-16") << QByteArray("UTF-8")
+                                       << QList<QByteArray>{utf16LeBom + QByteArray("A\0B", 3)}
+                                       << "0 encoding UTF-16LE";
+    QTest::newRow("lone surrogates in UTF-16")
+        << QByteArray("UTF-8")
+        << QList<QByteArray>{utf16BeBom + QByteArray("\xD8\x00\x00\x41", 4),
+                             utf16LeBom + QByteArray("\x00\xDC", 2), utf16LeBom + QByteArray("\x00\xD8", 2)}
+        << "0 encoding UTF-16BE | 1 encoding UTF-16LE | 2 encoding UTF-16LE";
+    QTest::newRow("UTF-32 beyond U+10FFFF") << QByteArray("UTF-8")
+                                            << QList<QByteArray>{utf32LeBom + QByteArray("\x00\x00\x11\x00", 4)}
+                                            << "0 encoding UTF-32LE";
+    QTest::newRow("CP949 cut short, in the middle and at the end")
+        << QByteArray("CP949") << QList<QByteArray>{"ab\xB0 cd", good, "ab\xB0"}
+        << "0 encoding windows-949 | 2 encoding windows-949";
+}
+
+void TestJoiner::badInputsAreAllNamed()
+{
+    QFETCH(QByteArray, system);
+    QFETCH(QList<QByteArray>, inputs);
+    QFETCH(QString, faults);
+
+    SystemCodec codec(system);
+    const QStringList paths = writeInputs(inputs);
+    const QString output = m_dir->filePath("out.txt");
+    const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8);
+    QCOMPARE(result.status, JoinResult::Status::InputFaults);
+    QCOMPARE(faultSummary(result, paths), faults);
+    QVERIFY(!QFile::exists(output));
+}
+
+void TestJoiner::charactersTheCodePageLacksStopTheBind_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("emoji") << QString::fromUtf8("가나😀다é") << QString::fromUtf8("😀");
+    QTest::newRow("accented letter") << QString::fromUtf8("abc é 😀") << QString::fromUtf8("é");
+}
+
+void TestJoiner::charactersTheCodePageLacksStopTheBind()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, first);
+
+    SystemCodec codec("CP949");
+    const QStringList paths = writeInputs({"ok", text.toUtf8()});
+    const QString output = m_dir->filePath("out.txt");
+    const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Local8Bit);
+    QCOMPARE(result.status, JoinResult::Status::Unrepresentable);
+    QCOMPARE(result.unrepresentable, first);
+    QVERIFY(!QFile::exists(output));
+
+    // The same text in UTF-8 is fine.
+    QVERIFY(TextJoin::joinFiles(paths, output, OutputEncoding::Utf8).ok());
+    QCOMPARE(readAll(output), "ok" + text.toUtf8());
+}
+
+void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
+{
+    QTest::addColumn<QString>("badInput");
+    QTest::addColumn<QString>("faults");
+    QTest::newRow("missing") << "missing.txt" << "1 unreadable No such file or directory";
+    QTest::newRow("folder") << "folder" << "1 unreadable file to open is a directory";
+    QTest::newRow("fails while reading") << "/proc/self/mem" << "1 unreadable Input/output error";
+}
+
+void TestJoiner::failedBindLeavesExistingOutputUntouched()
+{
+    QFETCH(QString, badInput);
+    QFETCH(QString, faults);
+
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    const QString output = m_dir->filePath("out.txt");
+    const QByteArray previous("the previous output\n");
+    writeInputs({previous});
+    QVERIFY(QFile::rename(m_dir->filePath("input0.txt"), output));
+
+    const QStringList paths{writeInputs({"good"}).first(), QDir(m_dir->path()).absoluteFilePath(badInput)};
+    const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8);
+    QCOMPARE(result.status, JoinResult::Status::InputFaults);
+    QCOMPARE(faultSummary(result, paths), faults);
+    QCOMPARE(readAll(output), previous);
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2); // no temporary left behind
+}
+
+void TestJoiner::outputThatCannotBeCreatedIsReported_data()
+{
+    QTest::addColumn<QString>("output");
+    QTest::newRow("folder that does not exist") << "no/such/folder/out.txt";
+    QTest::newRow("read-only file system") << "/proc/sheafwright-out.txt";
+    QTest::newRow("a folder") << ".";
+}
+
+void TestJoiner::outputThatCannotBeCreatedIsReported()
+{
+    QFETCH(QString, output);
+    const QStringList paths = writeInputs({"text"});
+    const JoinResult result =
+        TextJoin::joinFiles(paths, QDir(m_dir->path()).absoluteFilePath(output), OutputEncoding::Utf8);
+    QCOMPARE(result.status, JoinResult::Status::OutputFailed);
+    QVERIFY(!result.outputError.isEmpty());
+}
+
+namespace {
+
+// A file that accepts a given number of bytes and then fails, as a full disk would.
+class FailingFile : public QFile
+{
+public:
+    FailingFile(const QString &path, qint64 capacity)
+        : QFile(path)
+        , m_capacity(capacity)
+    {
+    }
+
+protected:
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        if (pos() + size > m_capacity) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        return QFile::writeData(data, size);
+    }
+
+private:
+    qint64 m_capacity;
+};
+
+} // namespace
+
+void TestJoiner::writeFailureMidwayIsReported()
+{
+    const QStringList paths = writeInputs({QByteArray(100, 'a'), QByteArray(100, 'b'), QByteArray(100, 'c')});
+    FailingFile output(m_dir->filePath("out.txt"), 150);
+    QVERIFY(output.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    JoinOptions options;
+    options.chunkSize = 32;
+    const JoinResult result = TextJoin::joinToDevice(paths, output, OutputEncoding::Utf8, options);
+    QCOMPARE(result.status, JoinResult::Status::OutputFailed);
+    QCOMPARE(result.outputError, QString("No space left on device"));
+    QCOMPARE(result.bytesWritten, output.size());
+    QVERIFY(result.bytesWritten > 100 && result.bytesWritten <= 150);
+}
+
+// A real write failure half-way through the real output file: the process may
+// not grow files beyond 64 KiB, so the temporary file fills up and the target,
+// which is smaller than that, must come through unchanged.
+void TestJoiner::fileSizeLimitMidwayKeepsTheOldOutput()
+{
+    const QString output = m_dir->filePath("out.txt");
+    const QByteArray previous(1000, 'p');
+    QVERIFY(QFile::rename(writeInputs({previous}).first(), output));
+    const QStringList paths = writeInputs({QByteArray(48 * 1024, 'a'), QByteArray(48 * 1024, 'b')});
+
+    rlimit saved;
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 64 * 1024;
+    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, savedHandler);
+
+    QCOMPARE(result.status, JoinResult::Status::OutputFailed);
+    QVERIFY(!result.outputError.isEmpty());
+    QCOMPARE(readAll(output), previous);
+}
+
+void TestJoiner::anInputCanBeTheOutput()
+{
+    const QStringList paths = writeInputs({"first\n", "second\n"});
+    QVERIFY(TextJoin::joinFiles({paths[0], paths[1], paths[0]}, paths[0], OutputEncoding::Utf8).ok());
+    QCOMPARE(readAll(paths[0]), QByteArray("first\nsecond\nfirst\n"));
+}
+
+QTEST_GUILESS_MAIN(TestJoiner)
+#include "test_joiner.moc"
