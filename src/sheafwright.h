@@ -26,6 +26,7 @@ public slots:
 private:
     friend class TestWindow;
     friend class TestFileList;
+    friend class TestBinding;
 
     Ui::MirlanClassClass ui;
     qint32 selectedRow;

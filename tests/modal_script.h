@@ -70,9 +70,17 @@ private:
             modal->close();
             return;
         }
-        Step step = std::move(m_steps.front());
+        // Run the step outside this timer's handler: Qt does not re-enter a timer,
+        // so a dialog that the step itself opens would otherwise never be seen.
+        QTimer::singleShot(0, this, [target = QPointer<QWidget>(modal), step = std::move(m_steps.front())] {
+            if (!target)
+                return;
+            step(target);
+            // A step that failed a check before answering must not leave the dialog blocking.
+            if (target && target->isVisible())
+                target->close();
+        });
         m_steps.pop_front();
-        step(modal);
     }
 
     std::deque<Step> m_steps;

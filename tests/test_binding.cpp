@@ -1,0 +1,370 @@
+#include "modal_script.h"
+#include "sheafwright.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+namespace {
+
+const QString errorTitle = QString::fromUtf8("에러");
+const QString questionTitle = QString::fromUtf8("질문!");
+const QString cancelTitle = QString::fromUtf8("취소");
+const QString nameRequiredTitle = QString::fromUtf8("중요!");
+const QString encodingTitle = QString::fromUtf8("인코딩 선택");
+const QString doneTitle = QString::fromUtf8("완료!!");
+const QString saveCaption = QString::fromUtf8("저장할 이름을 적으시오.");
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+class SystemCodec
+{
+public:
+    explicit SystemCodec(const QByteArray &name)
+        : m_saved(QTextCodec::codecForLocale())
+    {
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
+    }
+    ~SystemCodec() { QTextCodec::setCodecForLocale(m_saved); }
+
+private:
+    QTextCodec *m_saved;
+};
+
+ModalScript::Step saveAs(const QString &path)
+{
+    return [path](QWidget *widget) {
+        auto *dialog = qobject_cast<QFileDialog *>(widget);
+        QVERIFY(dialog);
+        dialog->findChild<QLineEdit *>("fileNameEdit")->setText(path);
+        static_cast<QDialog *>(dialog)->accept();
+    };
+}
+
+ModalScript::Step rejectDialog()
+{
+    return [](QWidget *widget) { static_cast<QDialog *>(widget)->reject(); };
+}
+
+ModalScript::Step chooseEncoding(const QString &text)
+{
+    return [text](QWidget *widget) {
+        auto *dialog = qobject_cast<QInputDialog *>(widget);
+        QVERIFY(dialog);
+        dialog->setTextValue(text);
+        dialog->accept();
+    };
+}
+
+} // namespace
+
+class TestBinding : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void emptyListShowsOnlyTheError();
+    void confirmationOffersOkByDefaultAndNoOnEscape();
+    void decliningTheConfirmationCancels_data();
+    void decliningTheConfirmationCancels();
+    void enterConfirmsAndANameIsRequired();
+    void encodingDialogOffersUtf8AndAnsi();
+    void encodingChoice_data();
+    void encodingChoice();
+    void anInputCanBeChosenAsTheOutput();
+    void bindFollowsTheArrangedOrder();
+    void unusableInputsAreListedAndNothingIsWritten();
+    void charactersTheCodePageLacksAreReported();
+    void outputThatCannotBeWrittenIsNotReportedAsDone();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    void list(const QStringList &paths);
+    void clickBind();
+
+    QScopedPointer<QTemporaryDir> m_dir;
+    Sheafwright *m_window = nullptr;
+};
+
+void TestBinding::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_window = new Sheafwright;
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
+}
+
+void TestBinding::cleanup()
+{
+    delete m_window;
+    m_window = nullptr;
+}
+
+void TestBinding::list(const QStringList &paths)
+{
+    m_window->ui.listWidget->addItems(paths);
+}
+
+void TestBinding::clickBind()
+{
+    QTest::mouseClick(m_window->findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
+}
+
+void TestBinding::emptyListShowsOnlyTheError()
+{
+    ModalScript script{[](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        QVERIFY(box);
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(!box->parentWidget());
+        box->button(QMessageBox::Ok)->click();
+    }};
+    clickBind();
+    QCOMPARE(script.seenTitles(), QStringList{errorTitle});
+    QCOMPARE(script.seen().first().text, QString::fromUtf8("텍스트 파일이 없습니다."));
+}
+
+void TestBinding::confirmationOffersOkByDefaultAndNoOnEscape()
+{
+    writeFile(path("a.txt"), "a");
+    list({path("a.txt")});
+    ModalScript script{[](QWidget *widget) {
+                           auto *box = qobject_cast<QMessageBox *>(widget);
+                           QVERIFY(box);
+                           QCOMPARE(box->icon(), QMessageBox::Question);
+                           QCOMPARE(box->standardButtons(), QMessageBox::Ok | QMessageBox::No);
+                           QCOMPARE(box->defaultButton(), box->button(QMessageBox::Ok));
+                           QCOMPARE(box->escapeButton(), box->button(QMessageBox::No));
+                           QVERIFY(!box->parentWidget());
+                           box->button(QMessageBox::No)->click();
+                       },
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seen().first().title, questionTitle);
+    QCOMPARE(script.seen().first().text, QString::fromUtf8("현제 파일들을 한개파일로 만드시겠습니까?"));
+}
+
+void TestBinding::decliningTheConfirmationCancels_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("No button") << 0;
+    QTest::newRow("Escape") << 1;
+    QTest::newRow("closing the box") << 2;
+}
+
+void TestBinding::decliningTheConfirmationCancels()
+{
+    QFETCH(int, how);
+    writeFile(path("a.txt"), "a");
+    list({path("a.txt")});
+    ModalScript script{[how](QWidget *widget) {
+                           auto *box = qobject_cast<QMessageBox *>(widget);
+                           if (how == 0)
+                               box->button(QMessageBox::No)->click();
+                           else if (how == 1)
+                               QTest::keyClick(box, Qt::Key_Escape);
+                           else
+                               box->close();
+                       },
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles(), (QStringList{questionTitle, cancelTitle}));
+    QCOMPARE(script.seen().last().text, QString::fromUtf8("작업을 취소합니다.."));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"a.txt"});
+}
+
+void TestBinding::enterConfirmsAndANameIsRequired()
+{
+    writeFile(path("a.txt"), "alpha");
+    list({path("a.txt")});
+    QString caption;
+    QStringList filters;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    ModalScript script{[](QWidget *box) { QTest::keyClick(box, Qt::Key_Return); },
+                       [&](QWidget *widget) {
+                           auto *dialog = qobject_cast<QFileDialog *>(widget);
+                           QVERIFY(dialog);
+                           caption = dialog->windowTitle();
+                           filters = dialog->nameFilters();
+                           mode = dialog->acceptMode();
+                           dialog->reject();
+                       },
+                       acceptBox(), rejectDialog(), acceptBox(), rejectDialog(), acceptBox(),
+                       saveAs(path("joined")), chooseEncoding("UTF-8"), acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles(),
+             (QStringList{questionTitle, saveCaption, nameRequiredTitle, saveCaption, nameRequiredTitle,
+                          saveCaption, nameRequiredTitle, saveCaption, encodingTitle, doneTitle}));
+    QCOMPARE(script.seen().at(2).text, QString::fromUtf8("반드시 이름을 입력 해야합니다."));
+    QCOMPARE(script.seen().last().text, QString::fromUtf8("파일 생성 완료!!!"));
+    QCOMPARE(caption, saveCaption);
+    QCOMPARE(filters, QStringList{"Text file(*.txt *.text)"});
+    QCOMPARE(mode, QFileDialog::AcceptSave);
+    // The name is used as given: no extension is added.
+    QCOMPARE(readAll(path("joined")), QByteArray("alpha"));
+}
+
+void TestBinding::encodingDialogOffersUtf8AndAnsi()
+{
+    writeFile(path("a.txt"), "a");
+    list({path("a.txt")});
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), [](QWidget *widget) {
+                           auto *dialog = qobject_cast<QInputDialog *>(widget);
+                           QVERIFY(dialog);
+                           QCOMPARE(dialog->labelText(), QString::fromUtf8("선택 :"));
+                           QCOMPARE(dialog->comboBoxItems(), (QStringList{"UTF-8", "ANSI"}));
+                           QCOMPARE(dialog->textValue(), QString("UTF-8"));
+                           QVERIFY(dialog->isComboBoxEditable());
+                           QVERIFY(!dialog->parentWidget());
+                           dialog->accept();
+                       },
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().value(2), encodingTitle);
+    QVERIFY(script.finished());
+}
+
+void TestBinding::encodingChoice_data()
+{
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("ansi");
+    QTest::newRow("UTF-8") << false << "UTF-8" << false;
+    QTest::newRow("cancel means UTF-8") << true << "ANSI" << false;
+    QTest::newRow("ANSI") << false << "ANSI" << true;
+    QTest::newRow("typed lower-case utf-8 is ANSI") << false << "utf-8" << true;
+    QTest::newRow("any other text is ANSI") << false << "EUC-KR" << true;
+}
+
+void TestBinding::encodingChoice()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QString, typed);
+    QFETCH(bool, ansi);
+
+    SystemCodec codec("CP949");
+    const QString text = QString::fromUtf8("한글\r\n");
+    writeFile(path("a.txt"), text.toUtf8());
+    list({path("a.txt")});
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")),
+                       [&](QWidget *widget) {
+                           auto *dialog = qobject_cast<QInputDialog *>(widget);
+                           QVERIFY(dialog);
+                           QLineEdit *edit = dialog->findChild<QComboBox *>()->lineEdit();
+                           edit->selectAll();
+                           QTest::keyClicks(edit, typed);
+                           if (cancel)
+                               dialog->reject();
+                           else
+                               QTest::keyClick(edit, Qt::Key_Return);
+                       },
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), doneTitle);
+    const QByteArray expected = ansi ? QTextCodec::codecForName("CP949")->fromUnicode(text) : text.toUtf8();
+    QCOMPARE(readAll(path("out.txt")), expected);
+}
+
+void TestBinding::anInputCanBeChosenAsTheOutput()
+{
+    writeFile(path("a.txt"), "first\n");
+    writeFile(path("b.txt"), "second\n");
+    list({path("a.txt"), path("b.txt")});
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("a.txt")),
+                       pressButton(QMessageBox::Yes), // the dialog's own "replace?" question
+                       chooseEncoding("UTF-8"), acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), doneTitle);
+    QCOMPARE(readAll(path("a.txt")), QByteArray("first\nsecond\n"));
+}
+
+void TestBinding::bindFollowsTheArrangedOrder()
+{
+    for (const char *name : {"1", "2", "3", "4"})
+        writeFile(path(name), name);
+    list({path("1"), path("2"), path("3"), path("4")});
+    m_window->ui.listWidget->setCurrentRow(2);
+    QTest::mouseClick(m_window->findChild<QPushButton *>("pushButton_Top"), Qt::LeftButton);
+    m_window->ui.listWidget->setCurrentRow(1);
+    QTest::mouseClick(m_window->findChild<QPushButton *>("pushButton_End"), Qt::LeftButton);
+
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), chooseEncoding("UTF-8"),
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(readAll(path("out.txt")), QByteArray("3241"));
+}
+
+void TestBinding::unusableInputsAreListedAndNothingIsWritten()
+{
+    writeFile(path("good.txt"), "good");
+    writeFile(path("latin.txt"), "caf\xE9");
+    writeFile(path("out.txt"), "previous");
+    list({path("good.txt"), path("missing.txt"), path("latin.txt")});
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), pressButton(QMessageBox::Yes),
+                       chooseEncoding("UTF-8"), [](QWidget *widget) {
+                           auto *box = qobject_cast<QMessageBox *>(widget);
+                           QVERIFY(box);
+                           QCOMPARE(box->icon(), QMessageBox::Critical);
+                           box->button(QMessageBox::Ok)->click();
+                       }};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), errorTitle);
+    QCOMPARE(script.seen().last().text,
+             QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.\n")
+                 + path("missing.txt") + QString::fromUtf8(" : 열 수 없음 (No such file or directory)\n")
+                 + path("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (UTF-8)"));
+    QCOMPARE(readAll(path("out.txt")), QByteArray("previous"));
+}
+
+void TestBinding::charactersTheCodePageLacksAreReported()
+{
+    SystemCodec codec("CP949");
+    writeFile(path("a.txt"), QString::fromUtf8("한글 😀").toUtf8());
+    list({path("a.txt")});
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), chooseEncoding("ANSI"),
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), errorTitle);
+    QCOMPARE(script.seen().last().text,
+             QString::fromUtf8("ANSI 인코딩으로 표현할 수 없는 문자가 있어 파일을 만들지 않았습니다. "
+                               "UTF-8을 선택해 다시 묶어 주세요.\n😀 (U+1F600)"));
+    QVERIFY(!QFile::exists(path("out.txt")));
+}
+
+void TestBinding::outputThatCannotBeWrittenIsNotReportedAsDone()
+{
+    writeFile(path("a.txt"), "a");
+    list({path("a.txt")});
+    const QString output = QStringLiteral("/proc/sheafwright-out.txt");
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(output), chooseEncoding("UTF-8"), acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), errorTitle);
+    QVERIFY(script.seen().last().text.startsWith(QString::fromUtf8("파일을 저장하지 못했습니다.\n") + output
+                                                 + '\n'));
+    QVERIFY(!script.seenTitles().contains(doneTitle));
+}
+
+QTEST_MAIN(TestBinding)
+#include "test_binding.moc"
