@@ -1,0 +1,91 @@
+#include "utf8.h"
+
+#include <QStringDecoder>
+#include <QTest>
+
+#include <random>
+
+using TextJoin::scanUtf8;
+
+class TestUtf8 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scan_data();
+    void scan();
+    void agreesWithQtOnRandomNearlyValidText();
+};
+
+void TestUtf8::scan_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("complete");
+    QTest::addColumn<bool>("valid");
+
+    const QByteArray ascii(40, 'a');
+    QTest::newRow("empty") << QByteArray() << 0 << true;
+    QTest::newRow("ASCII") << ascii << 40 << true;
+    QTest::newRow("every length") << QByteArray("a\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80\xF4\x8F\xBF\xBF") << 14 << true;
+    QTest::newRow("Hangul past a block") << ascii + QByteArray("\xEA\xB0\x80\xED\x9E\xA3") << 46 << true;
+    QTest::newRow("cut short: 2 of 3") << ascii + QByteArray("\xEA\xB0") << 40 << true;
+    QTest::newRow("cut short: 3 of 4") << ascii + QByteArray("\xF0\x9F\x98") << 40 << true;
+    QTest::newRow("cut short: lead only") << QByteArray("ab\xC3") << 2 << true;
+    QTest::newRow("lone continuation") << ascii + QByteArray("\x80") + ascii << 40 << false;
+    QTest::newRow("C0 overlong") << QByteArray("ab\xC0\xAF") << 2 << false;
+    QTest::newRow("C1 overlong") << QByteArray("\xC1\xBF") << 0 << false;
+    QTest::newRow("E0 overlong") << QByteArray("x\xE0\x9F\xBF") << 1 << false;
+    QTest::newRow("F0 overlong") << QByteArray("\xF0\x8F\xBF\xBF") << 0 << false;
+    QTest::newRow("surrogate") << ascii + QByteArray("\xED\xA0\x80") << 40 << false;
+    QTest::newRow("above U+10FFFF") << QByteArray("\xF4\x90\x80\x80") << 0 << false;
+    QTest::newRow("F5 lead") << QByteArray("\xF5\x80\x80\x80") << 0 << false;
+    QTest::newRow("FF") << QByteArray("abc\xFF") << 3 << false;
+    QTest::newRow("missing continuation") << QByteArray("\xEA\x41\x80") << 0 << false;
+    QTest::newRow("continuation past the end of a sequence") << QByteArray("\xC3\xA9\xA9") << 2 << false;
+    QTest::newRow("bad byte inside the cut-short end") << QByteArray("ab\xEA\x41") << 2 << false;
+    QTest::newRow("cut-short end that cannot become valid") << ascii + QByteArray("\xE0\x80") << 40 << false;
+}
+
+void TestUtf8::scan()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, complete);
+    QFETCH(bool, valid);
+    const auto result = scanUtf8(reinterpret_cast<const unsigned char *>(bytes.constData()), bytes.size());
+    QCOMPARE(int(result.complete), complete);
+    QCOMPARE(result.valid, valid);
+}
+
+// Text built from valid characters and the bytes at the edges of validity, at
+// every length around the 16- and 64-byte blocks of the fast check.
+void TestUtf8::agreesWithQtOnRandomNearlyValidText()
+{
+    const QByteArray edges("\x00\x7F\x80\x8F\x90\x9F\xA0\xBF\xC0\xC1\xC2\xDF\xE0\xE1\xEC\xED\xEE\xEF\xF0\xF3\xF4\xF5\xFF", 23);
+    const QList<QByteArray> characters = {"a", "\xC3\xA9", "\xEA\xB0\x80", "\xED\x9F\xBF", "\xEE\x80\x80",
+                                          "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 100000; ++round) {
+        QByteArray bytes;
+        const int pieces = int(random() % 40);
+        for (int i = 0; i < pieces; ++i) {
+            if (random() % 8 == 0)
+                bytes += edges.at(int(random() % edges.size()));
+            else
+                bytes += characters.at(int(random() % characters.size()));
+        }
+        QStringDecoder qtDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = qtDecoder.decode(bytes);
+        const bool qtValid = !qtDecoder.hasError();
+        const auto result = scanUtf8(reinterpret_cast<const unsigned char *>(bytes.constData()), bytes.size());
+        const bool ours = result.valid && result.complete == std::size_t(bytes.size());
+        if (ours != qtValid)
+            QFAIL(qPrintable(QStringLiteral("disagree on %1").arg(QString::fromLatin1(bytes.toHex(' ')))));
+        // Whatever is reported complete must decode cleanly on its own.
+        QStringDecoder prefixDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        prefixDecoder.decode(QByteArrayView(bytes.constData(), qsizetype(result.complete)));
+        QVERIFY(!prefixDecoder.hasError());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestUtf8)
+#include "test_utf8.moc"
