@@ -1,0 +1,268 @@
+// Measures the joining core against a plain byte copy of the same files.
+//
+//   joinbench [SIZE] [--repeat N] [--dir DIR] [--chunk SIZE]
+//
+// SIZE is the UTF-8 corpus size (default 1G; suffixes K, M, G). The corpus is
+// made in a temporary folder under DIR (default: the system's temporary folder)
+// and removed afterwards. --chunk sets how much the joiner reads at a time.
+
+#include "joiner.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTextCodec>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <limits>
+#include <random>
+
+namespace {
+
+constexpr int fileCount = 8;
+constexpr qint64 mib = 1024 * 1024;
+
+struct Corpus
+{
+    QStringList files;
+    qint64 bytes = 0;
+    qint64 expectedUtf8Bytes = 0;
+};
+
+qint64 parseSize(const QString &text, bool *ok)
+{
+    qint64 factor = 1;
+    QString digits = text.trimmed().toUpper();
+    if (digits.endsWith('B'))
+        digits.chop(1);
+    if (digits.endsWith('K'))
+        factor = 1024;
+    else if (digits.endsWith('M'))
+        factor = mib;
+    else if (digits.endsWith('G'))
+        factor = 1024 * mib;
+    if (factor != 1)
+        digits.chop(1);
+    const qint64 value = digits.toLongLong(ok);
+    return value * factor;
+}
+
+qint64 peakResidentMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// About a mebibyte of lines mixing Hangul and ASCII; every fifth line ends in CR LF.
+QString sampleText()
+{
+    const QStringList words = {
+        QString::fromUtf8("그날"),     QString::fromUtf8("밤"),       QString::fromUtf8("우리는"),
+        QString::fromUtf8("서울역에서"), QString::fromUtf8("만났다."),  QString::fromUtf8("기차가"),
+        QString::fromUtf8("늦었고"),   QString::fromUtf8("비가"),     QString::fromUtf8("내렸다."),
+        "The",  "train", "was", "late", "(2024-05-01)", "log:", "INFO", "request", "id=42", "ok",
+    };
+    std::mt19937 random(20261208);
+    QString text;
+    int line = 0;
+    while (text.size() < 512 * 1024) {
+        const int length = 4 + int(random() % 12);
+        for (int i = 0; i < length; ++i) {
+            if (i)
+                text += ' ';
+            text += words.at(int(random() % words.size()));
+        }
+        text += (++line % 5 == 0) ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    }
+    return text;
+}
+
+// Writes the corpus files, each `perFile` bytes of UTF-8 text cut at a line end,
+// in UTF-8 or, from the same text, in UTF-16LE with a byte-order mark.
+QStringList writeFiles(const QString &dir, bool asUtf16, const QString &text, qint64 perFile)
+{
+    const QByteArray utf8Block = text.toUtf8();
+    const QByteArray block = asUtf16 ? QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2)
+                                     : utf8Block;
+    QByteArray tail = utf8Block.left(perFile % utf8Block.size());
+    tail.truncate(tail.lastIndexOf('\n') + 1);
+    if (asUtf16) {
+        const QString tailText = QString::fromUtf8(tail);
+        tail = QByteArray(reinterpret_cast<const char *>(tailText.utf16()), tailText.size() * 2);
+    }
+
+    QStringList paths;
+    for (int i = 0; i < fileCount; ++i) {
+        const QString path =
+            QDir(dir).filePath(QStringLiteral("%1-%2.txt").arg(asUtf16 ? "utf16le" : "utf8").arg(i));
+        QFile file(path);
+        bool ok = file.open(QIODevice::WriteOnly);
+        if (ok && asUtf16)
+            ok = file.write("\xFF\xFE", 2) == 2;
+        for (qint64 b = 0; ok && b < perFile / utf8Block.size(); ++b)
+            ok = file.write(block) == block.size();
+        if (ok)
+            ok = file.write(tail) == tail.size();
+        if (!ok) {
+            std::fprintf(stderr, "cannot write %s: %s\n", qPrintable(path), qPrintable(file.errorString()));
+            std::exit(1);
+        }
+        paths << path;
+    }
+    return paths;
+}
+
+qint64 totalSize(const QStringList &files)
+{
+    qint64 total = 0;
+    for (const QString &file : files)
+        total += QFileInfo(file).size();
+    return total;
+}
+
+// What cat does: read each file and append its bytes, nothing else. With
+// `durable`, the copy is also flushed to the disk at the end, as the joiner's
+// save is, so that the two differ only in the joining work.
+bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durable)
+{
+    QFile output(outputPath);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    QByteArray buffer(int(mib), Qt::Uninitialized);
+    for (const QString &path : inputs) {
+        QFile input(path);
+        if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return false;
+        for (;;) {
+            const qint64 got = input.read(buffer.data(), buffer.size());
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            if (output.write(buffer.constData(), got) != got)
+                return false;
+        }
+    }
+    return !durable || ::fdatasync(output.handle()) == 0;
+}
+
+double bestSeconds(int repeat, const std::function<bool()> &run)
+{
+    double best = std::numeric_limits<double>::max();
+    for (int i = 0; i < repeat; ++i) {
+        // Start every run with no dirty pages from the one before.
+        ::sync();
+        QElapsedTimer timer;
+        timer.start();
+        if (!run())
+            return -1;
+        best = std::min(best, timer.nsecsElapsed() / 1e9);
+    }
+    return best;
+}
+
+void report(const char *name, qint64 inputBytes, double seconds, double copySeconds)
+{
+    std::printf("%-28s %8.3f s %9.1f MiB/s %7.2fx copy %6lld MiB peak RSS\n", name, seconds,
+                inputBytes / double(mib) / seconds, seconds / copySeconds, peakResidentMiB());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qint64 size = 1024 * mib;
+    int repeat = 3;
+    TextJoin::JoinOptions options;
+    QString baseDir = QDir::tempPath();
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        bool ok = true;
+        if (args[i] == "--repeat" && i + 1 < args.size())
+            repeat = args[++i].toInt(&ok);
+        else if (args[i] == "--dir" && i + 1 < args.size())
+            baseDir = args[++i];
+        else if (args[i] == "--chunk" && i + 1 < args.size())
+            options.chunkSize = parseSize(args[++i], &ok);
+        else
+            size = parseSize(args[i], &ok);
+        if (!ok || size <= 0 || repeat <= 0 || options.chunkSize <= 0) {
+            std::fprintf(stderr, "usage: joinbench [SIZE] [--repeat N] [--dir DIR] [--chunk SIZE]\n");
+            return 2;
+        }
+    }
+
+    QTemporaryDir dir(QDir(baseDir).filePath("joinbench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot create a folder under %s\n", qPrintable(baseDir));
+        return 1;
+    }
+
+    const QString text = sampleText();
+    Corpus utf8;
+    utf8.files = writeFiles(dir.path(), false, text, size / fileCount);
+    utf8.bytes = totalSize(utf8.files);
+    utf8.expectedUtf8Bytes = utf8.bytes;
+    Corpus utf16;
+    utf16.files = writeFiles(dir.path(), true, text, size / fileCount);
+    utf16.bytes = totalSize(utf16.files);
+    utf16.expectedUtf8Bytes = utf8.bytes;
+
+    const QByteArray systemCodec = QTextCodec::codecForLocale()->name();
+    std::printf("corpus: %d UTF-8 files, %.1f MiB; %d UTF-16LE files, %.1f MiB; system codec %s; best of %d\n",
+                fileCount, utf8.bytes / double(mib), fileCount, utf16.bytes / double(mib),
+                systemCodec.constData(), repeat);
+
+    const QString output = dir.filePath("joined.txt");
+    bool allGood = true;
+    const auto copyCase = [&](const char *name, const Corpus &corpus, bool durable) {
+        const double seconds = bestSeconds(repeat, [&] {
+            return copyBytes(corpus.files, output, durable) && QFileInfo(output).size() == corpus.bytes;
+        });
+        QFile::remove(output);
+        if (seconds < 0) {
+            std::printf("%-28s FAILED\n", name);
+            allGood = false;
+        } else {
+            report(name, corpus.bytes, seconds, seconds);
+        }
+        return seconds;
+    };
+    const auto joinCase = [&](const char *name, const Corpus &corpus, TextJoin::OutputEncoding encoding,
+                              double copySeconds, bool checkSize) {
+        const double seconds = bestSeconds(repeat, [&] {
+            const TextJoin::JoinResult result = TextJoin::joinFiles(corpus.files, output, encoding, options);
+            const qint64 written = QFileInfo(output).size();
+            return result.ok() && written == result.bytesWritten
+                && (!checkSize || written == corpus.expectedUtf8Bytes);
+        });
+        QFile::remove(output);
+        if (seconds < 0) {
+            std::printf("%-28s FAILED (wrong or missing output)\n", name);
+            allGood = false;
+        } else {
+            report(name, corpus.bytes, seconds, copySeconds);
+        }
+    };
+
+    copyCase("cat-like copy, UTF-8", utf8, false);
+    const double copyUtf8 = copyCase("byte copy, UTF-8", utf8, true);
+    const double copyUtf16 = copyCase("byte copy, UTF-16LE", utf16, true);
+    joinCase("UTF-8 -> UTF-8", utf8, TextJoin::OutputEncoding::Utf8, copyUtf8, true);
+    joinCase("UTF-16LE -> UTF-8", utf16, TextJoin::OutputEncoding::Utf8, copyUtf16, true);
+    joinCase("UTF-8 -> ANSI", utf8, TextJoin::OutputEncoding::Local8Bit, copyUtf8,
+             QTextCodec::codecForLocale()->mibEnum() == 106);
+    return allGood ? 0 : 1;
+}
