@@ -1,5 +1,6 @@
 #include "joiner.h"
 
+#include "backgroundwriter.h"
 #include "utf8.h"
 
 #include <QFile>
@@ -92,6 +93,7 @@ public:
 
 private:
     Outcome copy(QFile &input, Source source);
+    bool passesThrough(Source source) const;
     qint64 consume(Source source, const char *data, qint64 size);
     qint64 consumeUtf8(const char *data, qint64 size);
     qint64 consumeUtf16(Source source, const char *data, qint64 size);
@@ -101,7 +103,8 @@ private:
 
     void emitText(QStringView text);
     void emitBytes(const char *data, qint64 size);
-    void rewindOutput(qint64 position);
+    void submit(qint64 size);
+    void rewindOutput(qint64 offset);
     void recordUnrepresentable(QStringView text);
     QString sourceName(Source source) const;
 
@@ -110,10 +113,10 @@ private:
     const bool m_localIsUtf8;
     const bool m_utf8Output;
     const qint64 m_chunkSize;
+    const qint64 m_outputStart;
 
     std::vector<char> m_input;
     std::vector<char16_t> m_units;
-    std::vector<char> m_encoded;
     QStringEncoder m_utf8Encoder{QStringEncoder::Utf8};
     std::unique_ptr<QTextCodec::ConverterState> m_decodeState;
     std::unique_ptr<QTextCodec::ConverterState> m_encodeState = std::make_unique<QTextCodec::ConverterState>();
@@ -122,8 +125,12 @@ private:
     // unusable one can be named, but nothing more is written.
     bool m_writing = true;
     bool m_outputFailed = false;
-    qint64 m_furthestWritten = 0;
+    // Offsets from m_outputStart: the end of what was handed to the writer, and
+    // the furthest it ever reached before an input was redone.
+    qint64 m_submitted = 0;
+    qint64 m_furthest = 0;
     JoinResult m_result;
+    BackgroundWriter m_writer;
 };
 
 Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options)
@@ -132,7 +139,9 @@ Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &
     , m_localIsUtf8(m_localCodec->mibEnum() == utf8Mib)
     , m_utf8Output(encoding == OutputEncoding::Utf8 || m_localIsUtf8)
     , m_chunkSize(std::max<qint64>(options.chunkSize, 1))
+    , m_outputStart(output.pos())
     , m_input(std::size_t(m_chunkSize + maxCarry))
+    , m_writer(output)
 {
 }
 
@@ -166,7 +175,7 @@ void Joiner::add(const QString &path)
     const bool marked = detectByteOrderMark(head, headSize, &mark);
     input.seek(mark.length);
 
-    const qint64 outputStart = m_output.pos();
+    const qint64 outputStart = m_submitted;
     const bool writingBefore = m_writing;
     const QString unrepresentableBefore = m_result.unrepresentable;
     Source source = mark.source;
@@ -198,25 +207,51 @@ void Joiner::add(const QString &path)
 Outcome Joiner::copy(QFile &input, Source source)
 {
     m_decodeState = std::make_unique<QTextCodec::ConverterState>();
+    char carry[maxCarry];
     qint64 carried = 0;
     for (;;) {
-        const qint64 got = input.read(m_input.data() + carried, m_chunkSize);
-        if (got < 0)
-            return Outcome::ReadFailed;
-        if (got == 0) {
+        // UTF-8 that goes out as UTF-8 is read straight into a buffer of the
+        // writer: once checked, the bytes are written as they are.
+        const bool direct = passesThrough(source);
+        char *buffer = direct ? m_writer.take(std::size_t(m_chunkSize + maxCarry)) : m_input.data();
+        std::memcpy(buffer, carry, std::size_t(carried));
+        const qint64 got = input.read(buffer + carried, m_chunkSize);
+        if (got <= 0) {
+            if (direct)
+                m_writer.submit(0);
+            if (got < 0)
+                return Outcome::ReadFailed;
             if (source == Source::Local)
                 return localInputEndsCleanly() ? Outcome::Ok : Outcome::InvalidInput;
             return carried == 0 ? Outcome::Ok : Outcome::InvalidInput;
         }
         const qint64 size = carried + got;
-        const qint64 used = consume(source, m_input.data(), size);
+        qint64 used;
+        if (direct) {
+            const Utf8Scan scan = scanUtf8(reinterpret_cast<const unsigned char *>(buffer), std::size_t(size));
+            used = scan.valid ? qint64(scan.complete) : -1;
+            if (used >= 0) {
+                carried = size - used;
+                std::memcpy(carry, buffer + used, std::size_t(carried));
+            }
+            submit(std::max<qint64>(used, 0));
+        } else {
+            used = consume(source, buffer, size);
+            if (used >= 0) {
+                carried = size - used;
+                std::memcpy(carry, buffer + used, std::size_t(carried));
+            }
+        }
         if (m_outputFailed)
             return Outcome::Stopped;
         if (used < 0)
             return Outcome::InvalidInput;
-        carried = size - used;
-        std::memmove(m_input.data(), m_input.data() + used, std::size_t(carried));
     }
+}
+
+bool Joiner::passesThrough(Source source) const
+{
+    return source == Source::Utf8 && m_utf8Output && m_writing;
 }
 
 // Decodes and writes the complete characters at the start of the data; returns
@@ -244,38 +279,45 @@ qint64 Joiner::consumeUtf8(const char *data, qint64 size)
     if (!scan.valid)
         return -1;
     const qint64 complete = qint64(scan.complete);
-    if (!m_writing)
-        return complete;
-    if (m_utf8Output) {
-        // Valid UTF-8 in, UTF-8 out: the bytes are already the answer.
-        emitBytes(data, complete);
-    } else {
+    if (m_writing) {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         m_units.resize(std::size_t(decoder.requiredSpace(complete)));
-        QChar *end = decoder.appendToBuffer(reinterpret_cast<QChar *>(m_units.data()),
-                                            QByteArrayView(data, complete));
-        emitText(QStringView(m_units.data(), end - reinterpret_cast<QChar *>(m_units.data())));
+        auto *units = reinterpret_cast<QChar *>(m_units.data());
+        const QChar *end = decoder.appendToBuffer(units, QByteArrayView(data, complete));
+        emitText(QStringView(units, end - units));
     }
     return complete;
 }
 
 qint64 Joiner::consumeUtf16(Source source, const char *data, qint64 size)
 {
-    const qsizetype count = qsizetype(size / 2);
+    const std::size_t count = std::size_t(size / 2);
     const char16_t *units;
     const bool native = (source == Source::Utf16LE) == (Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
     if (native && reinterpret_cast<quintptr>(data) % alignof(char16_t) == 0) {
         units = reinterpret_cast<const char16_t *>(data);
     } else {
-        m_units.resize(std::size_t(count));
-        for (qsizetype i = 0; i < count; ++i) {
+        m_units.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
             const auto *bytes = reinterpret_cast<const uchar *>(data) + 2 * i;
-            m_units[std::size_t(i)] = source == Source::Utf16LE ? qFromLittleEndian<quint16>(bytes)
-                                                                : qFromBigEndian<quint16>(bytes);
+            m_units[i] = source == Source::Utf16LE ? qFromLittleEndian<quint16>(bytes)
+                                                   : qFromBigEndian<quint16>(bytes);
         }
         units = m_units.data();
     }
-    const qsizetype complete = completeUtf16Units(units, count);
+
+    if (m_writing && m_utf8Output) {
+        // Checked and encoded in one pass, straight into the writer's buffer.
+        char *out = m_writer.take(3 * count);
+        const Utf16Conversion conversion = utf16ToUtf8(units, count, out);
+        if (!conversion.valid) {
+            m_writer.submit(0);
+            return -1;
+        }
+        submit(qint64(conversion.written));
+        return qint64(conversion.read) * 2;
+    }
+    const qsizetype complete = completeUtf16Units(units, qsizetype(count));
     if (complete < 0)
         return -1;
     if (m_writing)
@@ -330,9 +372,9 @@ bool Joiner::localInputEndsCleanly()
 void Joiner::emitText(QStringView text)
 {
     if (m_utf8Output) {
-        m_encoded.resize(std::size_t(m_utf8Encoder.requiredSpace(text.size())));
-        char *end = m_utf8Encoder.appendToBuffer(m_encoded.data(), text);
-        emitBytes(m_encoded.data(), end - m_encoded.data());
+        char *out = m_writer.take(std::size_t(m_utf8Encoder.requiredSpace(text.size())));
+        char *end = m_utf8Encoder.appendToBuffer(out, text);
+        submit(end - out);
         return;
     }
     const QByteArray bytes = m_localCodec->fromUnicode(text.data(), int(text.size()), m_encodeState.get());
@@ -345,25 +387,35 @@ void Joiner::emitText(QStringView text)
 
 void Joiner::emitBytes(const char *data, qint64 size)
 {
-    if (size == 0)
+    std::memcpy(m_writer.take(std::size_t(size)), data, std::size_t(size));
+    submit(size);
+}
+
+// Hands the buffer from the last take() to the writer.
+void Joiner::submit(qint64 size)
+{
+    m_writer.submit(std::size_t(size));
+    m_submitted += size;
+    if (m_writer.failed()) {
+        m_outputFailed = true;
+        m_writing = false;
+    }
+}
+
+void Joiner::rewindOutput(qint64 offset)
+{
+    if (!m_writing)
         return;
-    if (m_output.write(data, size) != size) {
-        m_result.outputError = m_output.errorString();
+    if (!m_writer.wait()) {
         m_outputFailed = true;
         m_writing = false;
         return;
     }
-    m_result.bytesWritten += size;
-}
-
-void Joiner::rewindOutput(qint64 position)
-{
-    if (!m_writing)
-        return;
+    m_furthest = std::max(m_furthest, m_submitted);
+    m_submitted = offset;
+    m_output.seek(m_outputStart + offset);
     m_encodeState = std::make_unique<QTextCodec::ConverterState>();
-    m_furthestWritten = std::max(m_furthestWritten, m_output.pos());
-    m_result.bytesWritten -= m_output.pos() - position;
-    m_output.seek(position);
+    m_utf8Encoder.resetState();
 }
 
 void Joiner::recordUnrepresentable(QStringView text)
@@ -402,14 +454,19 @@ QString Joiner::sourceName(Source source) const
 
 JoinResult Joiner::finish()
 {
-    if (m_outputFailed) {
+    if (!m_writer.wait() || m_outputFailed) {
         m_result.status = JoinResult::Status::OutputFailed;
-    } else if (!m_result.inputFaults.isEmpty()) {
+        m_result.outputError = m_writer.errorString();
+        m_result.bytesWritten = m_writer.written();
+        return m_result;
+    }
+    m_result.bytesWritten = m_submitted;
+    if (!m_result.inputFaults.isEmpty()) {
         m_result.status = JoinResult::Status::InputFaults;
     } else if (!m_result.unrepresentable.isEmpty()) {
         m_result.status = JoinResult::Status::Unrepresentable;
-    } else if (m_output.pos() < m_furthestWritten && !m_output.resize(m_output.pos())) {
-        // A rewound input came out shorter than its first attempt; drop the excess.
+    } else if (m_submitted < m_furthest && !m_output.resize(m_outputStart + m_submitted)) {
+        // A redone input came out shorter than its first attempt; drop the excess.
         m_result.status = JoinResult::Status::OutputFailed;
         m_result.outputError = m_output.errorString();
     }

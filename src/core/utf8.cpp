@@ -209,6 +209,62 @@ Utf8Scan scanUtf8Bytewise(const unsigned char *data, std::size_t size)
 
 } // namespace
 
+Utf16Conversion utf16ToUtf8(const char16_t *units, std::size_t count, char *out)
+{
+    constexpr std::uint64_t nonAscii = 0xFF80FF80FF80FF80ull;
+    auto *bytes = reinterpret_cast<unsigned char *>(out);
+    std::size_t i = 0;
+    while (i < count) {
+        while (i + 4 <= count) {
+            std::uint64_t four;
+            std::memcpy(&four, units + i, 8);
+            if (four & nonAscii)
+                break;
+            bytes[0] = static_cast<unsigned char>(units[i]);
+            bytes[1] = static_cast<unsigned char>(units[i + 1]);
+            bytes[2] = static_cast<unsigned char>(units[i + 2]);
+            bytes[3] = static_cast<unsigned char>(units[i + 3]);
+            bytes += 4;
+            i += 4;
+        }
+        if (i >= count)
+            break;
+
+        const char32_t unit = units[i];
+        if (unit < 0x80) {
+            *bytes++ = static_cast<unsigned char>(unit);
+            ++i;
+        } else if (unit < 0x800) {
+            bytes[0] = static_cast<unsigned char>(0xC0 | (unit >> 6));
+            bytes[1] = static_cast<unsigned char>(0x80 | (unit & 0x3F));
+            bytes += 2;
+            ++i;
+        } else if ((unit & 0xF800) != 0xD800) {
+            bytes[0] = static_cast<unsigned char>(0xE0 | (unit >> 12));
+            bytes[1] = static_cast<unsigned char>(0x80 | ((unit >> 6) & 0x3F));
+            bytes[2] = static_cast<unsigned char>(0x80 | (unit & 0x3F));
+            bytes += 3;
+            ++i;
+        } else {
+            if (unit > 0xDBFF)
+                return {i, std::size_t(bytes - reinterpret_cast<unsigned char *>(out)), false};
+            if (i + 1 == count)
+                break;
+            const char32_t low = units[i + 1];
+            if (low < 0xDC00 || low > 0xDFFF)
+                return {i, std::size_t(bytes - reinterpret_cast<unsigned char *>(out)), false};
+            const char32_t codePoint = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            bytes[0] = static_cast<unsigned char>(0xF0 | (codePoint >> 18));
+            bytes[1] = static_cast<unsigned char>(0x80 | ((codePoint >> 12) & 0x3F));
+            bytes[2] = static_cast<unsigned char>(0x80 | ((codePoint >> 6) & 0x3F));
+            bytes[3] = static_cast<unsigned char>(0x80 | (codePoint & 0x3F));
+            bytes += 4;
+            i += 2;
+        }
+    }
+    return {i, std::size_t(bytes - reinterpret_cast<unsigned char *>(out)), true};
+}
+
 Utf8Scan scanUtf8(const unsigned char *data, std::size_t size)
 {
 #ifdef SHEAFWRIGHT_SSSE3

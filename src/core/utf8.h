@@ -16,4 +16,17 @@ struct Utf8Scan
 // Checks UTF-8 strictly: no overlong forms, no surrogates, nothing above U+10FFFF.
 Utf8Scan scanUtf8(const unsigned char *data, std::size_t size);
 
+struct Utf16Conversion
+{
+    // Code units read; a high surrogate at the very end waits for its partner.
+    std::size_t read = 0;
+    // Bytes of UTF-8 written.
+    std::size_t written = 0;
+    // False when a surrogate without its partner was met at `read`.
+    bool valid = true;
+};
+
+// Encodes UTF-16 as UTF-8 into `out`, which has room for three bytes a unit.
+Utf16Conversion utf16ToUtf8(const char16_t *units, std::size_t count, char *out);
+
 } // namespace TextJoin

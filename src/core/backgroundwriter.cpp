@@ -1,0 +1,111 @@
+#include "backgroundwriter.h"
+
+#include <QIODevice>
+
+namespace TextJoin {
+
+BackgroundWriter::BackgroundWriter(QIODevice &device, int bufferCount)
+    : m_device(device)
+    , m_buffers(std::size_t(bufferCount))
+{
+    for (int i = 0; i < bufferCount; ++i)
+        m_free.push_back(i);
+    m_thread = std::thread(&BackgroundWriter::run, this);
+}
+
+BackgroundWriter::~BackgroundWriter()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+char *BackgroundWriter::take(std::size_t capacity)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_free.empty(); });
+    m_taken = m_free.front();
+    m_free.pop_front();
+    lock.unlock();
+
+    std::vector<char> &buffer = m_buffers[std::size_t(m_taken)];
+    if (buffer.size() < capacity)
+        buffer.resize(capacity);
+    return buffer.data();
+}
+
+void BackgroundWriter::submit(std::size_t size)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (size == 0 || m_failed)
+            m_free.push_back(m_taken);
+        else
+            m_queue.push_back({m_taken, size});
+        m_taken = -1;
+    }
+    m_changed.notify_all();
+}
+
+bool BackgroundWriter::wait()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_queue.empty() && !m_busy; });
+    return !m_failed;
+}
+
+bool BackgroundWriter::failed() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_failed;
+}
+
+QString BackgroundWriter::errorString() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_error;
+}
+
+qint64 BackgroundWriter::written() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_written;
+}
+
+void BackgroundWriter::run()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+        if (m_queue.empty())
+            return;
+        const Job job = m_queue.front();
+        m_queue.pop_front();
+        m_busy = true;
+        const bool skip = m_failed;
+        lock.unlock();
+
+        const char *data = m_buffers[std::size_t(job.buffer)].data();
+        const qint64 size = qint64(job.size);
+        const bool ok = skip || m_device.write(data, size) == size;
+        const QString error = ok ? QString() : m_device.errorString();
+
+        lock.lock();
+        if (!skip) {
+            if (ok) {
+                m_written += size;
+            } else {
+                m_failed = true;
+                m_error = error;
+            }
+        }
+        m_busy = false;
+        m_free.push_back(job.buffer);
+        m_changed.notify_all();
+    }
+}
+
+} // namespace TextJoin
