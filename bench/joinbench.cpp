@@ -25,6 +25,7 @@
 #include <functional>
 #include <limits>
 #include <random>
+#include <vector>
 
 namespace {
 
@@ -156,26 +157,46 @@ bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durabl
     return !durable || ::fdatasync(output.handle()) == 0;
 }
 
-double bestSeconds(int repeat, const std::function<bool()> &run)
+struct Case
 {
+    const char *name;
+    const Corpus *corpus;
+    std::function<bool()> run; // false when the output is missing or of the wrong size
+    int baseline;              // the case whose time this one is compared with
     double best = std::numeric_limits<double>::max();
-    for (int i = 0; i < repeat; ++i) {
-        // Start every run with no dirty pages from the one before.
-        ::sync();
-        QElapsedTimer timer;
-        timer.start();
-        if (!run())
-            return -1;
-        best = std::min(best, timer.nsecsElapsed() / 1e9);
+    qint64 peakMiB = 0;
+    bool failed = false;
+};
+
+// Runs the cases in turns rather than one after another, so that whatever the
+// disk is doing in the background falls on all of them alike.
+void runInTurns(std::vector<Case> &cases, int repeat, const QString &output)
+{
+    for (int round = 0; round < repeat; ++round) {
+        for (Case &c : cases) {
+            if (c.failed)
+                continue;
+            // Start every run with no dirty pages from the one before.
+            ::sync();
+            QElapsedTimer timer;
+            timer.start();
+            c.failed = !c.run();
+            c.best = std::min(c.best, timer.nsecsElapsed() / 1e9);
+            QFile::remove(output);
+            if (round == 0)
+                c.peakMiB = peakResidentMiB();
+        }
     }
-    return best;
 }
 
-void report(const char *name, qint64 inputBytes, double seconds, double copySeconds)
+void report(const Case &c, const Case &baseline)
 {
-    std::printf("%-28s %8.3f s %9.1f MiB/s %7.2fx copy %6lld MiB peak RSS\n", name, seconds,
-                inputBytes / double(mib) / seconds, seconds / copySeconds, peakResidentMiB());
-    std::fflush(stdout);
+    if (c.failed) {
+        std::printf("%-24s FAILED (wrong or missing output)\n", c.name);
+        return;
+    }
+    std::printf("%-24s %8.3f s %9.1f MiB/s %7.2fx copy %6lld MiB peak RSS\n", c.name, c.best,
+                c.corpus->bytes / double(mib) / c.best, c.best / baseline.best, c.peakMiB);
 }
 
 } // namespace
@@ -226,43 +247,35 @@ int main(int argc, char *argv[])
                 systemCodec.constData(), repeat);
 
     const QString output = dir.filePath("joined.txt");
-    bool allGood = true;
-    const auto copyCase = [&](const char *name, const Corpus &corpus, bool durable) {
-        const double seconds = bestSeconds(repeat, [&] {
+    const auto copy = [&](const Corpus &corpus, bool durable) {
+        return [&corpus, &output, durable] {
             return copyBytes(corpus.files, output, durable) && QFileInfo(output).size() == corpus.bytes;
-        });
-        QFile::remove(output);
-        if (seconds < 0) {
-            std::printf("%-28s FAILED\n", name);
-            allGood = false;
-        } else {
-            report(name, corpus.bytes, seconds, seconds);
-        }
-        return seconds;
+        };
     };
-    const auto joinCase = [&](const char *name, const Corpus &corpus, TextJoin::OutputEncoding encoding,
-                              double copySeconds, bool checkSize) {
-        const double seconds = bestSeconds(repeat, [&] {
+    const bool systemIsUtf8 = QTextCodec::codecForLocale()->mibEnum() == 106;
+    const auto join = [&](const Corpus &corpus, TextJoin::OutputEncoding encoding, bool checkSize) {
+        return [&corpus, &output, &options, encoding, checkSize] {
             const TextJoin::JoinResult result = TextJoin::joinFiles(corpus.files, output, encoding, options);
             const qint64 written = QFileInfo(output).size();
             return result.ok() && written == result.bytesWritten
                 && (!checkSize || written == corpus.expectedUtf8Bytes);
-        });
-        QFile::remove(output);
-        if (seconds < 0) {
-            std::printf("%-28s FAILED (wrong or missing output)\n", name);
-            allGood = false;
-        } else {
-            report(name, corpus.bytes, seconds, copySeconds);
-        }
+        };
     };
+    enum { CopyUtf8 = 1, CopyUtf16 = 2 };
+    std::vector<Case> cases = {
+        {"cat-like copy, UTF-8", &utf8, copy(utf8, false), CopyUtf8},
+        {"byte copy, UTF-8", &utf8, copy(utf8, true), CopyUtf8},
+        {"byte copy, UTF-16LE", &utf16, copy(utf16, true), CopyUtf16},
+        {"UTF-8 -> UTF-8", &utf8, join(utf8, TextJoin::OutputEncoding::Utf8, true), CopyUtf8},
+        {"UTF-16LE -> UTF-8", &utf16, join(utf16, TextJoin::OutputEncoding::Utf8, true), CopyUtf16},
+        {"UTF-8 -> ANSI", &utf8, join(utf8, TextJoin::OutputEncoding::Local8Bit, systemIsUtf8), CopyUtf8},
+    };
+    runInTurns(cases, repeat, output);
 
-    copyCase("cat-like copy, UTF-8", utf8, false);
-    const double copyUtf8 = copyCase("byte copy, UTF-8", utf8, true);
-    const double copyUtf16 = copyCase("byte copy, UTF-16LE", utf16, true);
-    joinCase("UTF-8 -> UTF-8", utf8, TextJoin::OutputEncoding::Utf8, copyUtf8, true);
-    joinCase("UTF-16LE -> UTF-8", utf16, TextJoin::OutputEncoding::Utf8, copyUtf16, true);
-    joinCase("UTF-8 -> ANSI", utf8, TextJoin::OutputEncoding::Local8Bit, copyUtf8,
-             QTextCodec::codecForLocale()->mibEnum() == 106);
+    bool allGood = true;
+    for (const Case &c : cases) {
+        report(c, cases[std::size_t(c.baseline)]);
+        allGood = allGood && !c.failed;
+    }
     return allGood ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 #include "modal_script.h"
 #include "sheafwright.h"
+#include "test_support.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,32 +22,12 @@ const QString encodingTitle = QString::fromUtf8("인코딩 선택");
 const QString doneTitle = QString::fromUtf8("완료!!");
 const QString saveCaption = QString::fromUtf8("저장할 이름을 적으시오.");
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
 void writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(content), content.size());
 }
-
-class SystemCodec
-{
-public:
-    explicit SystemCodec(const QByteArray &name)
-        : m_saved(QTextCodec::codecForLocale())
-    {
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
-    }
-    ~SystemCodec() { QTextCodec::setCodecForLocale(m_saved); }
-
-private:
-    QTextCodec *m_saved;
-};
 
 ModalScript::Step saveAs(const QString &path)
 {

@@ -1,4 +1,5 @@
 #include "joiner.h"
+#include "test_support.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -53,27 +54,6 @@ const QByteArray utf32BeBom("\x00\x00\xFE\xFF", 4);
 QByteArray cp949(const QString &text)
 {
     return QTextCodec::codecForName("CP949")->fromUnicode(text);
-}
-
-// Makes the process believe it runs on a system with the given legacy code page.
-class SystemCodec
-{
-public:
-    explicit SystemCodec(const QByteArray &name)
-        : m_saved(QTextCodec::codecForLocale())
-    {
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
-    }
-    ~SystemCodec() { QTextCodec::setCodecForLocale(m_saved); }
-
-private:
-    QTextCodec *m_saved;
-};
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 } // namespace

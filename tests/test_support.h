@@ -1,0 +1,32 @@
+#pragma once
+
+// Helpers shared by the tests of the joining core and of the window.
+
+#include <QByteArray>
+#include <QFile>
+#include <QTextCodec>
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Makes the process believe it runs on a system with the given legacy code page
+// (CP949 stands for Korean Windows), for as long as it lives.
+class SystemCodec
+{
+public:
+    explicit SystemCodec(const QByteArray &name)
+        : m_saved(QTextCodec::codecForLocale())
+    {
+        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
+    }
+    ~SystemCodec() { QTextCodec::setCodecForLocale(m_saved); }
+
+    SystemCodec(const SystemCodec &) = delete;
+    SystemCodec &operator=(const SystemCodec &) = delete;
+
+private:
+    QTextCodec *m_saved;
+};
