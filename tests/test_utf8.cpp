@@ -4,8 +4,10 @@
 #include <QTest>
 
 #include <random>
+#include <vector>
 
 using TextJoin::scanUtf8;
+using TextJoin::utf16ToUtf8;
 
 class TestUtf8 : public QObject
 {
@@ -15,6 +17,7 @@ private slots:
     void scan_data();
     void scan();
     void agreesWithQtOnRandomNearlyValidText();
+    void utf16EncodesAsQtDoesAndStopsAtLoneSurrogates();
 };
 
 void TestUtf8::scan_data()
@@ -84,6 +87,50 @@ void TestUtf8::agreesWithQtOnRandomNearlyValidText()
         QStringDecoder prefixDecoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         prefixDecoder.decode(QByteArrayView(bytes.constData(), qsizetype(result.complete)));
         QVERIFY(!prefixDecoder.hasError());
+    }
+}
+
+// Runs of ASCII, two- and three-byte characters and surrogate pairs, now and then
+// a lone surrogate, at lengths around the eight-unit blocks of the fast path.
+void TestUtf8::utf16EncodesAsQtDoesAndStopsAtLoneSurrogates()
+{
+    const QList<QString> pieces = {"a",          "The train ", QString::fromUtf8("é"), QString::fromUtf8("가나다"),
+                                   QString::fromUtf8("서울역 "), QString::fromUtf8("😀"), QString(QChar(0x7FF)),
+                                   QString(QChar(0x800)),        QString(QChar(0xFFFF))};
+    std::mt19937 random(11);
+    std::vector<char> out;
+    for (int round = 0; round < 50000; ++round) {
+        QString text;
+        const int count = int(random() % 24);
+        for (int i = 0; i < count; ++i) {
+            if (random() % 40 == 0)
+                text += QChar(char16_t(random() % 2 ? 0xD83D : 0xDE00)); // half of a pair, alone
+            else
+                text += pieces.at(int(random() % pieces.size()));
+        }
+
+        // Where the encoder must stop: the first surrogate without its partner,
+        // or a high surrogate at the very end, which waits for more text.
+        qsizetype stop = text.size();
+        bool valid = true;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+                ++i;
+            } else if (text[i].isSurrogate()) {
+                stop = i;
+                valid = !(text[i].isLowSurrogate() || i + 1 < text.size());
+                break;
+            }
+        }
+
+        out.assign(std::size_t(text.size()) * 3 + 16, '\0');
+        const auto result = utf16ToUtf8(reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size()),
+                                        out.data());
+        const QByteArray expected = text.left(stop).toUtf8();
+        if (result.valid != valid || qsizetype(result.read) != stop
+            || QByteArray(out.data(), qsizetype(result.written)) != expected)
+            QFAIL(qPrintable(QStringLiteral("wrong for units %1").arg(QString::fromLatin1(
+                QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2).toHex(' ')))));
     }
 }
 

@@ -308,7 +308,7 @@ qint64 Joiner::consumeUtf16(Source source, const char *data, qint64 size)
 
     if (m_writing && m_utf8Output) {
         // Checked and encoded in one pass, straight into the writer's buffer.
-        char *out = m_writer.take(3 * count);
+        char *out = m_writer.take(3 * count + 16);
         const Utf16Conversion conversion = utf16ToUtf8(units, count, out);
         if (!conversion.valid) {
             m_writer.submit(0);

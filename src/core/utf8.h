@@ -26,7 +26,8 @@ struct Utf16Conversion
     bool valid = true;
 };
 
-// Encodes UTF-16 as UTF-8 into `out`, which has room for three bytes a unit.
+// Encodes UTF-16 as UTF-8 into `out`, which has room for three bytes a unit and
+// sixteen more (the fast path stores whole vectors).
 Utf16Conversion utf16ToUtf8(const char16_t *units, std::size_t count, char *out);
 
 } // namespace TextJoin
