@@ -53,16 +53,6 @@ bool detectByteOrderMark(const unsigned char *head, qint64 size, ByteOrderMark *
     return true;
 }
 
-bool isHighSurrogate(char16_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-
-bool isLowSurrogate(char16_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 // Checks that surrogates pair up. Returns the number of units to use now (a
 // trailing high surrogate waits for its partner), or -1 for a lone surrogate.
 qsizetype completeUtf16Units(const char16_t *units, qsizetype count)
@@ -71,11 +61,11 @@ qsizetype completeUtf16Units(const char16_t *units, qsizetype count)
         const char16_t unit = units[i];
         if ((unit & 0xF800) != 0xD800)
             continue;
-        if (!isHighSurrogate(unit))
+        if (!QChar::isHighSurrogate(unit))
             return -1;
         if (i + 1 == count)
             return i;
-        if (!isLowSurrogate(units[++i]))
+        if (!QChar::isLowSurrogate(units[++i]))
             return -1;
     }
     return count;

@@ -151,7 +151,9 @@ Utf16Conversion encodeFrom(const char16_t *units, std::size_t count, std::size_t
 
 #ifdef SHEAFWRIGHT_AVX2
 
-const bool hasAvx2 = __builtin_cpu_supports("avx2");
+// Static initialisers may run before the run-time library has read the processor
+// features, so ask it to read them first.
+const bool hasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 
 // Length of the data without a final sequence that the data cuts short.
 std::size_t withoutUnfinishedEnd(const unsigned char *data, std::size_t size)
