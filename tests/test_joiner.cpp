@@ -2,7 +2,7 @@
 #include "test_support.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
@@ -21,28 +21,10 @@ Q_DECLARE_METATYPE(JoinResult::Status)
 
 namespace {
 
-QByteArray utf16(const QString &text, QSysInfo::Endian order)
+// Test inputs in the UTF encodings, without a byte-order mark.
+QByteArray encoded(const QString &text, QStringConverter::Encoding encoding)
 {
-    QByteArray bytes;
-    for (QChar unit : text) {
-        const char high = char(unit.unicode() >> 8);
-        const char low = char(unit.unicode() & 0xFF);
-        bytes += order == QSysInfo::LittleEndian ? QByteArray{&low, 1} + QByteArray{&high, 1}
-                                                 : QByteArray{&high, 1} + QByteArray{&low, 1};
-    }
-    return bytes;
-}
-
-QByteArray utf32(const QString &text, QSysInfo::Endian order)
-{
-    QByteArray bytes;
-    for (char32_t codePoint : text.toUcs4()) {
-        char quad[4];
-        for (int i = 0; i < 4; ++i)
-            quad[order == QSysInfo::LittleEndian ? i : 3 - i] = char((codePoint >> (8 * i)) & 0xFF);
-        bytes += QByteArray(quad, 4);
-    }
-    return bytes;
+    return QStringEncoder(encoding).encode(text);
 }
 
 const QByteArray utf8Bom("\xEF\xBB\xBF");
@@ -141,16 +123,16 @@ void TestJoiner::joins_data()
                                            << QList<QByteArray>{utf8Bom + "x", utf8Bom + hangulUtf8} << U8
                                            << "x" + hangulUtf8;
     QTest::newRow("UTF-16LE") << QByteArray("UTF-8")
-                              << QList<QByteArray>{utf16LeBom + utf16(hangul, QSysInfo::LittleEndian)} << U8
+                              << QList<QByteArray>{utf16LeBom + encoded(hangul, QStringConverter::Utf16LE)} << U8
                               << hangulUtf8;
     QTest::newRow("UTF-16BE") << QByteArray("UTF-8")
-                              << QList<QByteArray>{utf16BeBom + utf16(hangul, QSysInfo::BigEndian)} << U8
+                              << QList<QByteArray>{utf16BeBom + encoded(hangul, QStringConverter::Utf16BE)} << U8
                               << hangulUtf8;
     QTest::newRow("UTF-32LE") << QByteArray("UTF-8")
-                              << QList<QByteArray>{utf32LeBom + utf32(hangul, QSysInfo::LittleEndian)} << U8
+                              << QList<QByteArray>{utf32LeBom + encoded(hangul, QStringConverter::Utf32LE)} << U8
                               << hangulUtf8;
     QTest::newRow("UTF-32BE") << QByteArray("UTF-8")
-                              << QList<QByteArray>{utf32BeBom + utf32(hangul, QSysInfo::BigEndian)} << U8
+                              << QList<QByteArray>{utf32BeBom + encoded(hangul, QStringConverter::Utf32BE)} << U8
                               << hangulUtf8;
     QTest::newRow("mark only and empty files") << QByteArray("UTF-8")
                                                << QList<QByteArray>{utf8Bom, "", utf16LeBom, utf32BeBom} << U8
@@ -160,7 +142,7 @@ void TestJoiner::joins_data()
         << QByteArray("one\r\ntwothree\n\rfour\r");
     QTest::newRow("each mark decides its own file")
         << QByteArray("UTF-8")
-        << QList<QByteArray>{utf16LeBom + utf16("a", QSysInfo::LittleEndian), "b", utf8Bom + "c"} << U8
+        << QList<QByteArray>{utf16LeBom + encoded("a", QStringConverter::Utf16LE), "b", utf8Bom + "c"} << U8
         << QByteArray("abc");
     QTest::newRow("ANSI on a UTF-8 system is UTF-8") << QByteArray("UTF-8") << QList<QByteArray>{hangulUtf8}
                                                      << ANSI << hangulUtf8;
@@ -173,7 +155,7 @@ void TestJoiner::joins_data()
         << korean.toUtf8() + korean.toUtf8();
     QTest::newRow("ANSI output is CP949") << QByteArray("CP949")
                                           << QList<QByteArray>{korean.toUtf8(), cp949(korean),
-                                                               utf16LeBom + utf16(korean, QSysInfo::LittleEndian)}
+                                                               utf16LeBom + encoded(korean, QStringConverter::Utf16LE)}
                                           << ANSI << cp949(korean) + cp949(korean) + cp949(korean);
 }
 
@@ -206,11 +188,11 @@ void TestJoiner::splitCharactersSurviveEveryChunkBoundary_data()
     QTest::newRow("UTF-8") << QByteArray("UTF-8") << expected << OutputEncoding::Utf8 << expected;
     QTest::newRow("UTF-8 to CP949") << QByteArray("CP949") << QString::fromUtf8("a가b각\r\n").toUtf8()
                                     << OutputEncoding::Local8Bit << cp949(QString::fromUtf8("a가b각\r\n"));
-    QTest::newRow("UTF-16LE") << QByteArray("UTF-8") << utf16LeBom + utf16(text, QSysInfo::LittleEndian)
+    QTest::newRow("UTF-16LE") << QByteArray("UTF-8") << utf16LeBom + encoded(text, QStringConverter::Utf16LE)
                               << OutputEncoding::Utf8 << expected;
-    QTest::newRow("UTF-16BE") << QByteArray("UTF-8") << utf16BeBom + utf16(text, QSysInfo::BigEndian)
+    QTest::newRow("UTF-16BE") << QByteArray("UTF-8") << utf16BeBom + encoded(text, QStringConverter::Utf16BE)
                               << OutputEncoding::Utf8 << expected;
-    QTest::newRow("UTF-32LE") << QByteArray("UTF-8") << utf32LeBom + utf32(text, QSysInfo::LittleEndian)
+    QTest::newRow("UTF-32LE") << QByteArray("UTF-8") << utf32LeBom + encoded(text, QStringConverter::Utf32LE)
                               << OutputEncoding::Utf8 << expected;
     QTest::newRow("CP949") << QByteArray("CP949") << cp949(QString::fromUtf8("가나 다\r\n라"))
                            << OutputEncoding::Utf8 << QString::fromUtf8("가나 다\r\n라").toUtf8();
