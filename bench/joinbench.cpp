@@ -13,7 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextCodec>
 
@@ -64,7 +64,7 @@ qint64 peakResidentMiB()
     return usage.ru_maxrss / 1024;
 }
 
-// About a mebibyte of lines mixing Hangul and ASCII; every fifth line ends in CR LF.
+// Half a million characters of lines mixing Hangul and ASCII; every fifth line ends in CR LF.
 QString sampleText()
 {
     const QStringList words = {
@@ -92,15 +92,14 @@ QString sampleText()
 // in UTF-8 or, from the same text, in UTF-16LE with a byte-order mark.
 QStringList writeFiles(const QString &dir, bool asUtf16, const QString &text, qint64 perFile)
 {
+    const auto inFileEncoding = [asUtf16](const QString &part) -> QByteArray {
+        return asUtf16 ? QStringEncoder(QStringEncoder::Utf16LE).encode(part) : part.toUtf8();
+    };
     const QByteArray utf8Block = text.toUtf8();
-    const QByteArray block = asUtf16 ? QByteArray(reinterpret_cast<const char *>(text.utf16()), text.size() * 2)
-                                     : utf8Block;
-    QByteArray tail = utf8Block.left(perFile % utf8Block.size());
-    tail.truncate(tail.lastIndexOf('\n') + 1);
-    if (asUtf16) {
-        const QString tailText = QString::fromUtf8(tail);
-        tail = QByteArray(reinterpret_cast<const char *>(tailText.utf16()), tailText.size() * 2);
-    }
+    const QByteArray block = inFileEncoding(text);
+    QByteArray utf8Tail = utf8Block.left(perFile % utf8Block.size());
+    utf8Tail.truncate(utf8Tail.lastIndexOf('\n') + 1);
+    const QByteArray tail = inFileEncoding(QString::fromUtf8(utf8Tail));
 
     QStringList paths;
     for (int i = 0; i < fileCount; ++i) {
