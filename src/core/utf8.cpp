@@ -21,7 +21,9 @@ inline bool isContinuation(unsigned char byte)
     return (byte & 0xC0) == 0x80;
 }
 
-Utf8Scan scanUtf8Bytewise(const unsigned char *data, std::size_t size)
+} // namespace
+
+Utf8Scan scanUtf8Portable(const unsigned char *data, std::size_t size)
 {
     std::size_t i = 0;
     while (i < size) {
@@ -77,6 +79,8 @@ Utf8Scan scanUtf8Bytewise(const unsigned char *data, std::size_t size)
     }
     return {size, true};
 }
+
+namespace {
 
 enum class Encoded { Yes, WaitsForPartner, LoneSurrogate };
 
@@ -384,6 +388,11 @@ Utf16Conversion utf16ToUtf8(const char16_t *units, std::size_t count, char *out)
     if (hasAvx2)
         return utf16ToUtf8Avx2(units, count, out);
 #endif
+    return utf16ToUtf8Portable(units, count, out);
+}
+
+Utf16Conversion utf16ToUtf8Portable(const char16_t *units, std::size_t count, char *out)
+{
     return encodeFrom(units, count, 0, count, reinterpret_cast<unsigned char *>(out), out);
 }
 
@@ -395,10 +404,10 @@ Utf8Scan scanUtf8(const unsigned char *data, std::size_t size)
     if (hasAvx2) {
         const std::size_t complete = withoutUnfinishedEnd(data, size);
         if (isCompleteUtf8Avx2(data, complete))
-            return {complete, scanUtf8Bytewise(data + complete, size - complete).valid};
+            return {complete, scanUtf8Portable(data + complete, size - complete).valid};
     }
 #endif
-    return scanUtf8Bytewise(data, size);
+    return scanUtf8Portable(data, size);
 }
 
 } // namespace TextJoin

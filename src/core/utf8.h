@@ -30,4 +30,8 @@ struct Utf16Conversion
 // sixteen more (the fast path stores whole vectors).
 Utf16Conversion utf16ToUtf8(const char16_t *units, std::size_t count, char *out);
 
+// The same two, one character at a time: what processors without AVX2 run.
+Utf8Scan scanUtf8Portable(const unsigned char *data, std::size_t size);
+Utf16Conversion utf16ToUtf8Portable(const char16_t *units, std::size_t count, char *out);
+
 } // namespace TextJoin
