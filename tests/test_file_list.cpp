@@ -23,6 +23,7 @@ private slots:
 
     void arrange_data();
     void arrange();
+    void eachButtonRunsItsSlot();
     void threeUpsBringRowThreeToTheTop();
     void buttonsActOnARowMadeCurrentByKeyboard();
     void clickOnAnItemReachesGetIndex();
@@ -199,6 +200,31 @@ void TestFileList::arrange()
     QCOMPARE(rows().join(QString()), order);
     QCOMPARE(m_window->ui.listWidget->currentRow(), currentAfter);
     QCOMPARE(m_window->selectedRow, current);
+}
+
+// A click and a call of the slot by name through the meta-object end the same way.
+void TestFileList::eachButtonRunsItsSlot()
+{
+    const QList<QPair<const char *, const char *>> wiring = {
+        {"pushButton_Up", "contentUp"},       {"pushButton_Down", "contentDown"},
+        {"pushButton_Top", "contentMoveTop"}, {"pushButton_End", "contentMoveEnd"},
+        {"pushButton_Delete", "deleteContent"}, {"pushButton_3", "clearList"},
+    };
+    for (const auto &[button, slot] : wiring) {
+        QStringList orders;
+        for (bool byName : {false, true}) {
+            m_window->ui.listWidget->clear();
+            fill({"a", "b", "c", "d"});
+            m_window->ui.listWidget->setCurrentRow(2);
+            if (byName)
+                QVERIFY(QMetaObject::invokeMethod(m_window, slot));
+            else
+                click(button);
+            orders << rows().join(QString()) + QString::number(m_window->ui.listWidget->currentRow());
+        }
+        QVERIFY2(orders[0] == orders[1], button);
+        QVERIFY2(orders[0] != "abcd2", button);
+    }
 }
 
 void TestFileList::threeUpsBringRowThreeToTheTop()
