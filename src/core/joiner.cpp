@@ -125,7 +125,7 @@ private:
 
 Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options)
     : m_output(output)
-    , m_localCodec(options.localCodec ? options.localCodec : QTextCodec::codecForLocale())
+    , m_localCodec(QTextCodec::codecForLocale())
     , m_localIsUtf8(m_localCodec->mibEnum() == utf8Mib)
     , m_utf8Output(encoding == OutputEncoding::Utf8 || m_localIsUtf8)
     , m_chunkSize(std::max<qint64>(options.chunkSize, 1))

@@ -5,7 +5,6 @@
 #include <QStringList>
 
 class QFileDevice;
-class QTextCodec;
 
 namespace TextJoin {
 
@@ -46,8 +45,6 @@ struct JoinResult
 
 struct JoinOptions
 {
-    // The legacy code page; null means the system's (QTextCodec::codecForLocale()).
-    QTextCodec *localCodec = nullptr;
     // Bytes read from an input at a time; memory use is a small multiple of it.
     qint64 chunkSize = 1 << 20;
 };
@@ -55,8 +52,9 @@ struct JoinOptions
 // Decodes every input in order, joins the texts with nothing between them and
 // writes them in the chosen encoding. An input with a byte-order mark is decoded
 // by it; one without is read as UTF-8 when it is valid UTF-8, otherwise with the
-// legacy code page. The file at outputPath is replaced only when everything
-// succeeded; on any failure it is left exactly as it was.
+// legacy code page (QTextCodec::codecForLocale(), which "ANSI" output uses too).
+// The file at outputPath is replaced only when everything succeeded; on any
+// failure it is left exactly as it was.
 JoinResult joinFiles(const QStringList &inputs, const QString &outputPath,
                      OutputEncoding encoding, const JoinOptions &options = {});
 
