@@ -64,6 +64,9 @@ QString failureMessage(const TextJoin::JoinResult &result, const QString &output
                   .arg(result.unrepresentable,
                        QString::number(uint(codePoint), 16).toUpper().rightJustified(4, '0'));
     }
+    case Status::NoLegacyCodePage:
+        return QString::fromUtf8("이 시스템에는 %1 코드 페이지 변환기가 없어 파일을 만들지 않았습니다.")
+            .arg(result.legacyCodePage);
     case Status::OutputFailed:
         return QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n')
             + QDir::toNativeSeparators(outputPath) + QLatin1Char('\n') + result.outputError;

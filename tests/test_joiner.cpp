@@ -38,6 +38,37 @@ QByteArray cp949(const QString &text)
     return QTextCodec::codecForName("CP949")->fromUnicode(text);
 }
 
+// Converts as Windows' own system codec does: whatever it cannot convert either
+// way becomes '?' or a look-alike, and nothing is counted.
+class SubstitutingCodec : public QTextCodec
+{
+public:
+    static constexpr const char *codecName = "x-substituting-949";
+
+    QByteArray name() const override { return codecName; }
+    int mibEnum() const override { return 0; }
+
+protected:
+    QString convertToUnicode(const char *in, int length, ConverterState *state) const override
+    {
+        QString text = QTextCodec::codecForName("CP949")->toUnicode(in, length, state);
+        if (state)
+            state->invalidChars = 0;
+        return text.replace(QChar::ReplacementCharacter, QLatin1Char('?'));
+    }
+    QByteArray convertFromUnicode(const QChar *in, int length, ConverterState *state) const override
+    {
+        const QString bestFit = QString(in, length).replace(QString::fromUtf8("é"), QStringLiteral("e"));
+        QByteArray bytes = QTextCodec::codecForName("CP949")->fromUnicode(bestFit.constData(), int(bestFit.size()), state);
+        if (state)
+            state->invalidChars = 0;
+        return bytes;
+    }
+};
+
+// Qt keeps every codec once made, and finds it by name.
+const bool substitutingCodecMade = (new SubstitutingCodec, true);
+
 } // namespace
 
 class TestJoiner : public QObject
@@ -144,10 +175,11 @@ void TestJoiner::joins_data()
         << QByteArray("UTF-8")
         << QList<QByteArray>{utf16LeBom + encoded("a", QStringConverter::Utf16LE), "b", utf8Bom + "c"} << U8
         << QByteArray("abc");
-    QTest::newRow("ANSI on a UTF-8 system is UTF-8") << QByteArray("UTF-8") << QList<QByteArray>{hangulUtf8}
-                                                     << ANSI << hangulUtf8;
-
     const QString korean = QString::fromUtf8("한글 text\r\n");
+    QTest::newRow("CP949 input on a UTF-8 system") << QByteArray("UTF-8") << QList<QByteArray>{cp949(korean), "."}
+                                                   << U8 << korean.toUtf8() + ".";
+    QTest::newRow("ANSI on a UTF-8 system is CP949") << QByteArray("UTF-8") << QList<QByteArray>{korean.toUtf8()}
+                                                     << ANSI << cp949(korean);
     QTest::newRow("CP949 input on a CP949 system") << QByteArray("CP949") << QList<QByteArray>{cp949(korean)}
                                                    << U8 << korean.toUtf8();
     QTest::newRow("UTF-8 without mark on a CP949 system")
@@ -259,13 +291,14 @@ void TestJoiner::badInputsAreAllNamed_data()
     QTest::addColumn<QString>("faults");
 
     const QByteArray good("fine\n");
-    QTest::newRow("invalid UTF-8 on a UTF-8 system")
+    QTest::newRow("neither UTF-8 nor CP949")
         << QByteArray("UTF-8") << QList<QByteArray>{good, "caf\xE9\n", good, "x\xFF"}
-        << "1 encoding UTF-8 | 3 encoding UTF-8";
-    QTest::newRow("overlong form and surrogate")
-        << QByteArray("UTF-8") << QList<QByteArray>{"\xC0\xAF", "\xED\xA0\x80"}
+        << "1 encoding CP949 | 3 encoding CP949";
+    QTest::newRow("overlong form and surrogate after a UTF-8 mark")
+        << QByteArray("UTF-8") << QList<QByteArray>{utf8Bom + "\xC0\xAF", utf8Bom + "\xED\xA0\x80"}
         << "0 encoding UTF-8 | 1 encoding UTF-8";
-    QTest::newRow("UTF-8 cut short at the end") << QByteArray("UTF-8") << QList<QByteArray>{good, "ab\xEA\xB0"}
+    QTest::newRow("UTF-8 cut short at the end") << QByteArray("UTF-8")
+                                                << QList<QByteArray>{good, utf8Bom + "ab\xEA\xB0"}
                                                 << "1 encoding UTF-8";
     QTest::newRow("a UTF-8 mark decides even on a CP949 system")
         << QByteArray("CP949") << QList<QByteArray>{utf8Bom + cp949(QString::fromUtf8("가"))}
@@ -283,7 +316,10 @@ void TestJoiner::badInputsAreAllNamed_data()
                                             << "0 encoding UTF-32LE";
     QTest::newRow("CP949 cut short, in the middle and at the end")
         << QByteArray("CP949") << QList<QByteArray>{"ab\xB0 cd", good, "ab\xB0"}
-        << "0 encoding windows-949 | 2 encoding windows-949";
+        << "0 encoding CP949 | 2 encoding CP949";
+    QTest::newRow("a system codec that substitutes and counts nothing")
+        << QByteArray(SubstitutingCodec::codecName) << QList<QByteArray>{"ab\xB0 cd", good, "\xA2\xE8", "?"}
+        << "0 encoding x-substituting-949 | 2 encoding x-substituting-949";
 }
 
 void TestJoiner::badInputsAreAllNamed()
@@ -303,18 +339,25 @@ void TestJoiner::badInputsAreAllNamed()
 
 void TestJoiner::charactersTheCodePageLacksStopTheBind_data()
 {
+    QTest::addColumn<QByteArray>("system");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("first");
-    QTest::newRow("emoji") << QString::fromUtf8("가나😀다é") << QString::fromUtf8("😀");
-    QTest::newRow("accented letter") << QString::fromUtf8("abc é 😀") << QString::fromUtf8("é");
+    QTest::newRow("emoji") << QByteArray("UTF-8") << QString::fromUtf8("가나😀다é") << QString::fromUtf8("😀");
+    QTest::newRow("accented letter") << QByteArray("UTF-8") << QString::fromUtf8("abc é 😀")
+                                     << QString::fromUtf8("é");
+    QTest::newRow("look-alike from a codec that counts nothing")
+        << QByteArray(SubstitutingCodec::codecName) << QString::fromUtf8("abc é 😀") << QString::fromUtf8("é");
+    QTest::newRow("'?' from a codec that counts nothing")
+        << QByteArray(SubstitutingCodec::codecName) << QString::fromUtf8("a?b😀") << QString::fromUtf8("😀");
 }
 
 void TestJoiner::charactersTheCodePageLacksStopTheBind()
 {
+    QFETCH(QByteArray, system);
     QFETCH(QString, text);
     QFETCH(QString, first);
 
-    SystemCodec codec("CP949");
+    SystemCodec codec(system);
     const QStringList paths = writeInputs({"ok", text.toUtf8()});
     const QString output = m_dir->filePath("out.txt");
     const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Local8Bit);

@@ -1,13 +1,12 @@
 #include "joiner.h"
 
 #include "backgroundwriter.h"
+#include "legacycodepage.h"
 #include "utf8.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
-#include <QTextCodec>
 #include <QtEndian>
 
 #include <algorithm>
@@ -19,7 +18,6 @@ namespace TextJoin {
 
 namespace {
 
-constexpr int utf8Mib = 106;
 // Longest partial character an input chunk may end with: three bytes of UTF-8 or
 // UTF-32, or a high surrogate plus an odd byte of UTF-16.
 constexpr qint64 maxCarry = 3;
@@ -89,31 +87,29 @@ private:
     qint64 consumeUtf16(Source source, const char *data, qint64 size);
     qint64 consumeUtf32(Source source, const char *data, qint64 size);
     qint64 consumeLocal(const char *data, qint64 size);
-    bool localInputEndsCleanly();
 
     void emitText(QStringView text);
-    void emitBytes(const char *data, qint64 size);
     void submit(qint64 size);
     void rewindOutput(qint64 offset);
-    void recordUnrepresentable(QStringView text);
+    void recordUnrepresentable(QStringView text, qsizetype index);
     QString sourceName(Source source) const;
 
     QFileDevice &m_output;
-    QTextCodec *m_localCodec;
-    const bool m_localIsUtf8;
+    const LegacyCodePage m_legacy;
     const bool m_utf8Output;
     const qint64 m_chunkSize;
     const qint64 m_outputStart;
 
     std::vector<char> m_input;
     std::vector<char16_t> m_units;
-    QStringEncoder m_utf8Encoder{QStringEncoder::Utf8};
-    std::unique_ptr<QTextCodec::ConverterState> m_decodeState;
-    std::unique_ptr<QTextCodec::ConverterState> m_encodeState = std::make_unique<QTextCodec::ConverterState>();
+    std::unique_ptr<LegacyDecoder> m_legacyDecoder;
+    std::unique_ptr<LegacyEncoder> m_legacyEncoder;
 
     // Cleared by the first fault: later inputs are still checked, so that every
     // unusable one can be named, but nothing more is written.
     bool m_writing = true;
+    // Set by a failure that ends the join at once.
+    bool m_stopped = false;
     bool m_outputFailed = false;
     // Offsets from m_outputStart: the end of what was handed to the writer, and
     // the furthest it ever reached before an input was redone.
@@ -125,19 +121,28 @@ private:
 
 Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options)
     : m_output(output)
-    , m_localCodec(QTextCodec::codecForLocale())
-    , m_localIsUtf8(m_localCodec->mibEnum() == utf8Mib)
-    , m_utf8Output(encoding == OutputEncoding::Utf8 || m_localIsUtf8)
+    , m_legacy(LegacyCodePage::system())
+    , m_utf8Output(encoding == OutputEncoding::Utf8)
     , m_chunkSize(std::max<qint64>(options.chunkSize, 1))
     , m_outputStart(output.pos())
     , m_input(std::size_t(m_chunkSize + maxCarry))
     , m_writer(output)
 {
+    m_result.legacyCodePage = m_legacy.name();
+    if (m_utf8Output)
+        return;
+    if (m_legacy.isAvailable()) {
+        m_legacyEncoder = std::make_unique<LegacyEncoder>(m_legacy.codec());
+    } else {
+        m_result.status = JoinResult::Status::NoLegacyCodePage;
+        m_stopped = true;
+        m_writing = false;
+    }
 }
 
 void Joiner::add(const QString &path)
 {
-    if (m_outputFailed)
+    if (m_stopped)
         return;
     const auto fault = [&](InputFault::Kind kind, const QString &detail) {
         m_result.inputFaults.append({path, kind, detail});
@@ -173,7 +178,13 @@ void Joiner::add(const QString &path)
     // Without a mark, UTF-8 is only a guess; text that is not valid UTF-8 is in
     // the legacy code page, so it is decoded again from the start with that, and
     // whatever the guess wrote or found unencodable is forgotten.
-    if (outcome == Outcome::InvalidInput && !marked && !m_localIsUtf8) {
+    if (outcome == Outcome::InvalidInput && !marked) {
+        if (!m_legacy.isAvailable()) {
+            m_result.status = JoinResult::Status::NoLegacyCodePage;
+            m_stopped = true;
+            m_writing = false;
+            return;
+        }
         source = Source::Local;
         input.seek(0);
         m_writing = writingBefore;
@@ -196,7 +207,8 @@ void Joiner::add(const QString &path)
 
 Outcome Joiner::copy(QFile &input, Source source)
 {
-    m_decodeState = std::make_unique<QTextCodec::ConverterState>();
+    if (source == Source::Local)
+        m_legacyDecoder = std::make_unique<LegacyDecoder>(m_legacy.codec());
     char carry[maxCarry];
     qint64 carried = 0;
     for (;;) {
@@ -211,9 +223,9 @@ Outcome Joiner::copy(QFile &input, Source source)
                 m_writer.submit(0);
             if (got < 0)
                 return Outcome::ReadFailed;
-            if (source == Source::Local)
-                return localInputEndsCleanly() ? Outcome::Ok : Outcome::InvalidInput;
-            return carried == 0 ? Outcome::Ok : Outcome::InvalidInput;
+            if (carried != 0 || (source == Source::Local && !m_legacyDecoder->endsCleanly()))
+                return Outcome::InvalidInput;
+            return Outcome::Ok;
         }
         const qint64 size = carried + got;
         qint64 used;
@@ -269,7 +281,16 @@ qint64 Joiner::consumeUtf8(const char *data, qint64 size)
     if (!scan.valid)
         return -1;
     const qint64 complete = qint64(scan.complete);
-    if (m_writing) {
+    if (m_writing && !m_utf8Output && m_legacyEncoder->convertsDirectly()) {
+        char *out = m_writer.take(m_legacyEncoder->maxBytes(std::size_t(complete)));
+        const LegacyEncoder::Result encoded = m_legacyEncoder->encodeUtf8(data, std::size_t(complete), out);
+        submit(qint64(encoded.written));
+        if (encoded.read < std::size_t(complete)) {
+            const Utf8Scan character = scanUtf8(reinterpret_cast<const unsigned char *>(data) + encoded.read,
+                                                std::min<std::size_t>(4, std::size_t(complete) - encoded.read));
+            recordUnrepresentable(QString::fromUtf8(data + encoded.read, qsizetype(character.complete)), 0);
+        }
+    } else if (m_writing) {
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         m_units.resize(std::size_t(decoder.requiredSpace(complete)));
         auto *units = reinterpret_cast<QChar *>(m_units.data());
@@ -340,45 +361,37 @@ qint64 Joiner::consumeUtf32(Source source, const char *data, qint64 size)
 
 qint64 Joiner::consumeLocal(const char *data, qint64 size)
 {
-    const QString text = m_localCodec->toUnicode(data, int(size), m_decodeState.get());
-    // Codecs differ in how they report bad bytes: some count them, some only
-    // substitute U+FFFD, which no legacy code page can encode by itself.
-    if (m_decodeState->invalidChars > 0 || text.contains(QChar::ReplacementCharacter))
+    if (m_writing && m_utf8Output && m_legacyDecoder->convertsDirectly()) {
+        char *out = m_writer.take(3 * std::size_t(size));
+        std::size_t written = 0;
+        const LegacyDecoder::Result decoded = m_legacyDecoder->decodeToUtf8(data, std::size_t(size), out, &written);
+        submit(decoded.valid ? qint64(written) : 0);
+        return decoded.valid ? qint64(decoded.read) : -1;
+    }
+    const LegacyDecoder::Result decoded = m_legacyDecoder->decode(data, std::size_t(size));
+    if (!decoded.valid)
         return -1;
     if (m_writing)
-        emitText(text);
-    return size;
-}
-
-// A codec keeps the first bytes of a cut-short character to itself; a line feed,
-// which never continues a character, shows whether any were left over.
-bool Joiner::localInputEndsCleanly()
-{
-    const QString tail = m_localCodec->toUnicode("\n", 1, m_decodeState.get());
-    return m_decodeState->remainingChars == 0 && m_decodeState->invalidChars == 0
-        && tail == QLatin1String("\n");
+        emitText(m_legacyDecoder->text());
+    return qint64(decoded.read);
 }
 
 void Joiner::emitText(QStringView text)
 {
     if (m_utf8Output) {
-        char *out = m_writer.take(std::size_t(m_utf8Encoder.requiredSpace(text.size())));
-        char *end = m_utf8Encoder.appendToBuffer(out, text);
-        submit(end - out);
+        // Decoded text always holds whole characters, so the encoder takes all of it.
+        char *out = m_writer.take(3 * std::size_t(text.size()) + 16);
+        const Utf16Conversion encoded = utf16ToUtf8(text.utf16(), std::size_t(text.size()), out);
+        submit(qint64(encoded.written));
         return;
     }
-    const QByteArray bytes = m_localCodec->fromUnicode(text.data(), int(text.size()), m_encodeState.get());
-    if (m_encodeState->invalidChars > 0) {
-        recordUnrepresentable(text);
+    if (text.isEmpty())
         return;
-    }
-    emitBytes(bytes.constData(), bytes.size());
-}
-
-void Joiner::emitBytes(const char *data, qint64 size)
-{
-    std::memcpy(m_writer.take(std::size_t(size)), data, std::size_t(size));
-    submit(size);
+    char *out = m_writer.take(m_legacyEncoder->maxBytes(std::size_t(text.size())));
+    const LegacyEncoder::Result encoded = m_legacyEncoder->encode(text, out);
+    submit(qint64(encoded.written));
+    if (encoded.read < std::size_t(text.size()))
+        recordUnrepresentable(text, qsizetype(encoded.read));
 }
 
 // Hands the buffer from the last take() to the writer.
@@ -404,22 +417,13 @@ void Joiner::rewindOutput(qint64 offset)
     m_furthest = std::max(m_furthest, m_submitted);
     m_submitted = offset;
     m_output.seek(m_outputStart + offset);
-    m_encodeState = std::make_unique<QTextCodec::ConverterState>();
-    m_utf8Encoder.resetState();
 }
 
-void Joiner::recordUnrepresentable(QStringView text)
+void Joiner::recordUnrepresentable(QStringView text, qsizetype index)
 {
     m_writing = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QStringView character = text.mid(i, length);
-        if (!m_localCodec->canEncode(character)) {
-            m_result.unrepresentable = character.toString();
-            return;
-        }
-        i += length - 1;
-    }
+    const bool pair = text[index].isHighSurrogate() && index + 1 < text.size() && text[index + 1].isLowSurrogate();
+    m_result.unrepresentable = text.mid(index, pair ? 2 : 1).toString();
 }
 
 QString Joiner::sourceName(Source source) const
@@ -438,12 +442,14 @@ QString Joiner::sourceName(Source source) const
     case Source::Local:
         break;
     }
-    return QString::fromLatin1(m_localCodec->name());
+    return m_legacy.name();
 }
 
 
 JoinResult Joiner::finish()
 {
+    if (m_result.status == JoinResult::Status::NoLegacyCodePage)
+        return m_result;
     if (!m_writer.wait() || m_outputFailed) {
         m_result.status = JoinResult::Status::OutputFailed;
         m_result.outputError = m_writer.errorString();

@@ -32,12 +32,15 @@ struct JoinResult
         InputFaults,     // see inputFaults: every input that could not be used
         Unrepresentable, // see unrepresentable: the output encoding lacks a character
         OutputFailed,    // see outputError
+        NoLegacyCodePage, // the legacy code page was needed and the system has no converter for it
     };
 
     Status status = Status::Done;
     QList<InputFault> inputFaults;
     QString unrepresentable;
     QString outputError;
+    // The code page "ANSI" means here, as users know it ("CP949").
+    QString legacyCodePage;
     qint64 bytesWritten = 0;
 
     bool ok() const { return status == Status::Done; }
@@ -51,8 +54,8 @@ struct JoinOptions
 
 // Decodes every input in order, joins the texts with nothing between them and
 // writes them in the chosen encoding. An input with a byte-order mark is decoded
-// by it; one without is read as UTF-8 when it is valid UTF-8, otherwise with the
-// legacy code page (QTextCodec::codecForLocale(), which "ANSI" output uses too).
+// by it; one without is read as UTF-8 when it is valid UTF-8, otherwise in the
+// legacy code page, which "ANSI" output uses too (see LegacyCodePage).
 // The file at outputPath is replaced only when everything succeeded; on any
 // failure it is left exactly as it was.
 JoinResult joinFiles(const QStringList &inputs, const QString &outputPath,
