@@ -7,6 +7,7 @@
 // and removed afterwards. --chunk sets how much the joiner reads at a time.
 
 #include "joiner.h"
+#include "legacycodepage.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -37,7 +38,10 @@ struct Corpus
     QStringList files;
     qint64 bytes = 0;
     qint64 expectedUtf8Bytes = 0;
+    qint64 expectedCp949Bytes = 0;
 };
+
+enum class FileEncoding { Utf8, Utf16LE, Cp949 };
 
 qint64 parseSize(const QString &text, bool *ok)
 {
@@ -88,13 +92,27 @@ QString sampleText()
     return text;
 }
 
-// Writes the corpus files, each `perFile` bytes of UTF-8 text cut at a line end,
-// in UTF-8 or, from the same text, in UTF-16LE with a byte-order mark.
-QStringList writeFiles(const QString &dir, bool asUtf16, const QString &text, qint64 perFile)
+QByteArray toCp949(const QString &text)
 {
-    const auto inFileEncoding = [asUtf16](const QString &part) -> QByteArray {
-        return asUtf16 ? QStringEncoder(QStringEncoder::Utf16LE).encode(part) : part.toUtf8();
+    return QTextCodec::codecForName("CP949")->fromUnicode(text);
+}
+
+// Writes the corpus files, each `perFile` bytes of UTF-8 text cut at a line end,
+// in UTF-8 or, from the same text, in UTF-16LE with a byte-order mark or in CP949.
+QStringList writeFiles(const QString &dir, FileEncoding encoding, const QString &text, qint64 perFile)
+{
+    const auto inFileEncoding = [encoding](const QString &part) -> QByteArray {
+        switch (encoding) {
+        case FileEncoding::Utf16LE:
+            return QStringEncoder(QStringEncoder::Utf16LE).encode(part);
+        case FileEncoding::Cp949:
+            return toCp949(part);
+        case FileEncoding::Utf8:
+            break;
+        }
+        return part.toUtf8();
     };
+    const char *prefix = encoding == FileEncoding::Utf8 ? "utf8" : encoding == FileEncoding::Utf16LE ? "utf16le" : "cp949";
     const QByteArray utf8Block = text.toUtf8();
     const QByteArray block = inFileEncoding(text);
     QByteArray utf8Tail = utf8Block.left(perFile % utf8Block.size());
@@ -103,11 +121,10 @@ QStringList writeFiles(const QString &dir, bool asUtf16, const QString &text, qi
 
     QStringList paths;
     for (int i = 0; i < fileCount; ++i) {
-        const QString path =
-            QDir(dir).filePath(QStringLiteral("%1-%2.txt").arg(asUtf16 ? "utf16le" : "utf8").arg(i));
+        const QString path = QDir(dir).filePath(QStringLiteral("%1-%2.txt").arg(prefix).arg(i));
         QFile file(path);
         bool ok = file.open(QIODevice::WriteOnly);
-        if (ok && asUtf16)
+        if (ok && encoding == FileEncoding::Utf16LE)
             ok = file.write("\xFF\xFE", 2) == 2;
         for (qint64 b = 0; ok && b < perFile / utf8Block.size(); ++b)
             ok = file.write(block) == block.size();
@@ -156,9 +173,38 @@ bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durabl
     return !durable || ::fdatasync(output.handle()) == 0;
 }
 
+// The same conversions as Qt's codec makes them, chunk by chunk, for comparison
+// with the joiner's own converters.
+bool convertThroughCodec(const QStringList &inputs, const QString &outputPath, QTextCodec *from, QTextCodec *to)
+{
+    QFile output(outputPath);
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    QTextCodec::ConverterState encodeState;
+    QByteArray buffer(int(mib), Qt::Uninitialized);
+    for (const QString &path : inputs) {
+        QFile input(path);
+        if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return false;
+        QTextCodec::ConverterState decodeState;
+        for (;;) {
+            const qint64 got = input.read(buffer.data(), buffer.size());
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            const QString text = from->toUnicode(buffer.constData(), int(got), &decodeState);
+            const QByteArray bytes = to->fromUnicode(text.constData(), int(text.size()), &encodeState);
+            if (decodeState.invalidChars || encodeState.invalidChars || output.write(bytes) != bytes.size())
+                return false;
+        }
+    }
+    return ::fdatasync(output.handle()) == 0;
+}
+
 struct Case
 {
-    const char *name;
+    QByteArray name;
     const Corpus *corpus;
     std::function<bool()> run; // false when the output is missing or of the wrong size
     int baseline;              // the case whose time this one is compared with
@@ -191,10 +237,10 @@ void runInTurns(std::vector<Case> &cases, int repeat, const QString &output)
 void report(const Case &c, const Case &baseline)
 {
     if (c.failed) {
-        std::printf("%-24s FAILED (wrong or missing output)\n", c.name);
+        std::printf("%-30s FAILED (wrong or missing output)\n", c.name.constData());
         return;
     }
-    std::printf("%-24s %8.3f s %9.1f MiB/s %7.2fx copy %6lld MiB peak RSS\n", c.name, c.best,
+    std::printf("%-30s %8.3f s %9.1f MiB/s %7.2fx copy %6lld MiB peak RSS\n", c.name.constData(), c.best,
                 c.corpus->bytes / double(mib) / c.best, c.best / baseline.best, c.peakMiB);
 }
 
@@ -232,18 +278,28 @@ int main(int argc, char *argv[])
 
     const QString text = sampleText();
     Corpus utf8;
-    utf8.files = writeFiles(dir.path(), false, text, size / fileCount);
+    utf8.files = writeFiles(dir.path(), FileEncoding::Utf8, text, size / fileCount);
     utf8.bytes = totalSize(utf8.files);
-    utf8.expectedUtf8Bytes = utf8.bytes;
     Corpus utf16;
-    utf16.files = writeFiles(dir.path(), true, text, size / fileCount);
+    utf16.files = writeFiles(dir.path(), FileEncoding::Utf16LE, text, size / fileCount);
     utf16.bytes = totalSize(utf16.files);
-    utf16.expectedUtf8Bytes = utf8.bytes;
+    Corpus cp949;
+    cp949.files = writeFiles(dir.path(), FileEncoding::Cp949, text, size / fileCount);
+    cp949.bytes = totalSize(cp949.files);
+    for (Corpus *corpus : {&utf8, &utf16, &cp949}) {
+        corpus->expectedUtf8Bytes = utf8.bytes;
+        corpus->expectedCp949Bytes = cp949.bytes;
+    }
 
-    const QByteArray systemCodec = QTextCodec::codecForLocale()->name();
-    std::printf("corpus: %d UTF-8 files, %.1f MiB; %d UTF-16LE files, %.1f MiB; system codec %s; best of %d\n",
-                fileCount, utf8.bytes / double(mib), fileCount, utf16.bytes / double(mib),
-                systemCodec.constData(), repeat);
+    const TextJoin::LegacyCodePage ansi = TextJoin::LegacyCodePage::system();
+    if (!ansi.isAvailable()) {
+        std::fprintf(stderr, "this system has no converter for %s\n", qPrintable(ansi.name()));
+        return 1;
+    }
+    std::printf("corpus: %d files each of UTF-8, %.1f MiB; UTF-16LE, %.1f MiB; CP949, %.1f MiB; "
+                "ANSI is %s; best of %d\n",
+                fileCount, utf8.bytes / double(mib), utf16.bytes / double(mib), cp949.bytes / double(mib),
+                qPrintable(ansi.name()), repeat);
 
     const QString output = dir.filePath("joined.txt");
     const auto copy = [&](const Corpus &corpus, bool durable) {
@@ -251,23 +307,43 @@ int main(int argc, char *argv[])
             return copyBytes(corpus.files, output, durable) && QFileInfo(output).size() == corpus.bytes;
         };
     };
-    const bool systemIsUtf8 = QTextCodec::codecForLocale()->mibEnum() == 106;
-    const auto join = [&](const Corpus &corpus, TextJoin::OutputEncoding encoding, bool checkSize) {
-        return [&corpus, &output, &options, encoding, checkSize] {
+    // Only where ANSI is CP949 is the size of its output known beforehand.
+    const bool ansiIsCp949 = ansi.codec() == QTextCodec::codecForName("CP949");
+    const auto expectedSize = [ansiIsCp949](const Corpus &corpus, TextJoin::OutputEncoding encoding) -> qint64 {
+        if (encoding == TextJoin::OutputEncoding::Utf8)
+            return corpus.expectedUtf8Bytes;
+        return ansiIsCp949 ? corpus.expectedCp949Bytes : -1;
+    };
+    const auto join = [&](const Corpus &corpus, TextJoin::OutputEncoding encoding) {
+        return [&corpus, &output, &options, encoding, expected = expectedSize(corpus, encoding)] {
             const TextJoin::JoinResult result = TextJoin::joinFiles(corpus.files, output, encoding, options);
             const qint64 written = QFileInfo(output).size();
-            return result.ok() && written == result.bytesWritten
-                && (!checkSize || written == corpus.expectedUtf8Bytes);
+            return result.ok() && written == result.bytesWritten && (expected < 0 || written == expected);
         };
     };
+    const auto throughCodec = [&](const Corpus &corpus, QTextCodec *from, QTextCodec *to, qint64 expected) {
+        return [&corpus, &output, from, to, expected] {
+            return convertThroughCodec(corpus.files, output, from, to)
+                && (expected < 0 || QFileInfo(output).size() == expected);
+        };
+    };
+    QTextCodec *utf8Codec = QTextCodec::codecForName("UTF-8");
+    QTextCodec *cp949Codec = QTextCodec::codecForName("CP949");
+    const QByteArray toAnsi = "UTF-8 -> ANSI (" + ansi.name().toLatin1() + ")";
+    // Each case is measured against a byte copy of the larger of its input and output.
     enum { CopyUtf8 = 1, CopyUtf16 = 2 };
     std::vector<Case> cases = {
         {"cat-like copy, UTF-8", &utf8, copy(utf8, false), CopyUtf8},
         {"byte copy, UTF-8", &utf8, copy(utf8, true), CopyUtf8},
         {"byte copy, UTF-16LE", &utf16, copy(utf16, true), CopyUtf16},
-        {"UTF-8 -> UTF-8", &utf8, join(utf8, TextJoin::OutputEncoding::Utf8, true), CopyUtf8},
-        {"UTF-16LE -> UTF-8", &utf16, join(utf16, TextJoin::OutputEncoding::Utf8, true), CopyUtf16},
-        {"UTF-8 -> ANSI", &utf8, join(utf8, TextJoin::OutputEncoding::Local8Bit, systemIsUtf8), CopyUtf8},
+        {"UTF-8 -> UTF-8", &utf8, join(utf8, TextJoin::OutputEncoding::Utf8), CopyUtf8},
+        {"UTF-16LE -> UTF-8", &utf16, join(utf16, TextJoin::OutputEncoding::Utf8), CopyUtf16},
+        {"CP949 -> UTF-8", &cp949, join(cp949, TextJoin::OutputEncoding::Utf8), CopyUtf8},
+        {toAnsi, &utf8, join(utf8, TextJoin::OutputEncoding::Local8Bit), CopyUtf8},
+        {"CP949 -> UTF-8, codec", &cp949, throughCodec(cp949, cp949Codec, utf8Codec, utf8.bytes), CopyUtf8},
+        {toAnsi + ", codec", &utf8,
+         throughCodec(utf8, utf8Codec, ansi.codec(), expectedSize(utf8, TextJoin::OutputEncoding::Local8Bit)),
+         CopyUtf8},
     };
     runInTurns(cases, repeat, output);
 
