@@ -7,6 +7,7 @@
 // and removed afterwards. --chunk sets how much the joiner reads at a time.
 
 #include "joiner.h"
+#include "platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,9 +17,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextCodec>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,13 +53,6 @@ qint64 parseSize(const QString &text, bool *ok)
         digits.chop(1);
     const qint64 value = digits.toLongLong(ok);
     return value * factor;
-}
-
-qint64 peakResidentMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
 }
 
 // Half a million characters of lines mixing Hangul and ASCII; every fifth line ends in CR LF.
@@ -153,7 +144,7 @@ bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durabl
                 return false;
         }
     }
-    return !durable || ::fdatasync(output.handle()) == 0;
+    return !durable || flushToDisk(output);
 }
 
 struct Case
@@ -176,7 +167,7 @@ void runInTurns(std::vector<Case> &cases, int repeat, const QString &output)
             if (c.failed)
                 continue;
             // Start every run with no dirty pages from the one before.
-            ::sync();
+            flushAllToDisk();
             QElapsedTimer timer;
             timer.start();
             c.failed = !c.run();
