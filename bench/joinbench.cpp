@@ -8,6 +8,7 @@
 
 #include "joiner.h"
 #include "legacycodepage.h"
+#include "platform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -17,9 +18,6 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTextCodec>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -59,13 +57,6 @@ qint64 parseSize(const QString &text, bool *ok)
         digits.chop(1);
     const qint64 value = digits.toLongLong(ok);
     return value * factor;
-}
-
-qint64 peakResidentMiB()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
 }
 
 // Half a million characters of lines mixing Hangul and ASCII; every fifth line ends in CR LF.
@@ -170,7 +161,7 @@ bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durabl
                 return false;
         }
     }
-    return !durable || ::fdatasync(output.handle()) == 0;
+    return !durable || flushToDisk(output);
 }
 
 // The same conversions as Qt's codec makes them, chunk by chunk, for comparison
@@ -199,7 +190,7 @@ bool convertThroughCodec(const QStringList &inputs, const QString &outputPath, Q
                 return false;
         }
     }
-    return ::fdatasync(output.handle()) == 0;
+    return flushToDisk(output);
 }
 
 struct Case
@@ -222,7 +213,7 @@ void runInTurns(std::vector<Case> &cases, int repeat, const QString &output)
             if (c.failed)
                 continue;
             // Start every run with no dirty pages from the one before.
-            ::sync();
+            flushAllToDisk();
             QElapsedTimer timer;
             timer.start();
             c.failed = !c.run();

@@ -1,7 +1,9 @@
 #!/bin/sh
-# Installs the Debian 12 packages that building, running and testing need, if any are missing.
+# Installs the Debian 12 packages that building, running, testing and packaging need, if any
+# are missing. Recommended packages are left out: nothing here needs them.
 set -eu
-packages="cmake make g++ qt6-base-dev qt6-5compat-dev qt6-qpa-plugins libx11-dev xvfb xauth fonts-nanum"
+packages="cmake make ninja-build g++ qt6-base-dev qt6-5compat-dev qt6-qpa-plugins qt6-wayland
+          libx11-dev xvfb xauth fonts-nanum dpkg-dev file desktop-file-utils appstream"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
@@ -9,11 +11,16 @@ for package in $packages; do
 done
 [ -z "$missing" ] && exit 0
 
-echo "Installing:$missing"
 if [ "$(id -u)" -eq 0 ]; then
     as_root=""
-else
+elif command -v sudo >/dev/null 2>&1; then
     as_root="sudo"
+else
+    echo "Packages are missing; as root, run: apt-get update && apt-get install --no-install-recommends$missing" >&2
+    exit 1
 fi
+echo "Installing:$missing"
 $as_root apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $as_root apt-get install -y -qq $missing
+# sudo does not pass the environment on, hence env; dpkg's progress lines go to /dev/null.
+$as_root env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -qq --no-install-recommends $missing >/dev/null
