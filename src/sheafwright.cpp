@@ -49,9 +49,18 @@ QString failureMessage(const TextJoin::JoinResult &result, const QString &output
     case Status::InputFaults: {
         QStringList lines{QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.")};
         for (const TextJoin::InputFault &fault : result.inputFaults) {
-            const QString reason = fault.kind == TextJoin::InputFault::Kind::CannotRead
-                ? QString::fromUtf8("열 수 없음 (%1)").arg(fault.detail)
-                : QString::fromUtf8("인코딩 오류 (%1)").arg(fault.detail);
+            QString reason;
+            switch (fault.kind) {
+            case TextJoin::InputFault::Kind::CannotRead:
+                reason = QString::fromUtf8("열 수 없음 (%1)").arg(fault.detail);
+                break;
+            case TextJoin::InputFault::Kind::NotRegularFile:
+                reason = QString::fromUtf8("열 수 없음 (일반 파일이 아님)");
+                break;
+            case TextJoin::InputFault::Kind::BadEncoding:
+                reason = QString::fromUtf8("인코딩 오류 (%1)").arg(fault.detail);
+                break;
+            }
             lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(" : ") + reason;
         }
         return lines.join('\n');
@@ -68,8 +77,11 @@ QString failureMessage(const TextJoin::JoinResult &result, const QString &output
         return QString::fromUtf8("이 시스템에는 %1 코드 페이지 변환기가 없어 파일을 만들지 않았습니다.")
             .arg(result.legacyCodePage);
     case Status::OutputFailed:
+    case Status::OutputNotRegularFile:
         return QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n')
-            + QDir::toNativeSeparators(outputPath) + QLatin1Char('\n') + result.outputError;
+            + QDir::toNativeSeparators(outputPath) + QLatin1Char('\n')
+            + (result.status == Status::OutputNotRegularFile ? QString::fromUtf8("일반 파일이 아님")
+                                                             : result.outputError);
     case Status::Done:
         break;
     }

@@ -12,6 +12,10 @@
 #include <QTest>
 #include <QTextCodec>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 const QString errorTitle = QString::fromUtf8("에러");
@@ -77,6 +81,9 @@ private slots:
     void unusableInputsAreListedAndNothingIsWritten();
     void charactersTheCodePageLacksAreReported();
     void outputThatCannotBeWrittenIsNotReportedAsDone();
+#ifdef Q_OS_UNIX
+    void outputThatIsNoFileIsRefused();
+#endif
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -85,6 +92,7 @@ private:
 
     QScopedPointer<QTemporaryDir> m_dir;
     Sheafwright *m_window = nullptr;
+    UnexpectedDialogGuard m_dialogGuard;
 };
 
 void TestBinding::init()
@@ -304,7 +312,8 @@ void TestBinding::unusableInputsAreListedAndNothingIsWritten()
     writeFile(path("good.txt"), "good");
     writeFile(path("latin.txt"), "caf\xE9");
     writeFile(path("out.txt"), "previous");
-    list({path("good.txt"), path("missing.txt"), path("latin.txt")});
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    list({path("good.txt"), path("missing.txt"), path("latin.txt"), path("folder")});
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), pressButton(QMessageBox::Yes),
                        chooseEncoding("UTF-8"), [](QWidget *widget) {
                            auto *box = qobject_cast<QMessageBox *>(widget);
@@ -317,7 +326,8 @@ void TestBinding::unusableInputsAreListedAndNothingIsWritten()
     QCOMPARE(script.seen().last().text,
              QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.\n")
                  + path("missing.txt") + QString::fromUtf8(" : 열 수 없음 (No such file or directory)\n")
-                 + path("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)"));
+                 + path("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)\n") + path("folder")
+                 + QString::fromUtf8(" : 열 수 없음 (일반 파일이 아님)"));
     QCOMPARE(readAll(path("out.txt")), QByteArray("previous"));
 }
 
@@ -347,6 +357,24 @@ void TestBinding::outputThatCannotBeWrittenIsNotReportedAsDone()
                                                  + '\n'));
     QVERIFY(!script.seenTitles().contains(doneTitle));
 }
+
+#ifdef Q_OS_UNIX
+// Renaming over a pipe or a device would replace it with a file.
+void TestBinding::outputThatIsNoFileIsRefused()
+{
+    writeFile(path("a.txt"), "a");
+    list({path("a.txt")});
+    const QString output = path("fifo");
+    QCOMPARE(::mkfifo(QFile::encodeName(output).constData(), 0600), 0);
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(output), pressButton(QMessageBox::Yes),
+                       chooseEncoding("UTF-8"), acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), errorTitle);
+    QCOMPARE(script.seen().last().text, QString::fromUtf8("파일을 저장하지 못했습니다.\n") + output
+                                            + QString::fromUtf8("\n일반 파일이 아님"));
+    QVERIFY(QFileInfo::exists(output) && !QFileInfo(output).isFile());
+}
+#endif
 
 QTEST_MAIN(TestBinding)
 #include "test_binding.moc"

@@ -90,14 +90,24 @@ void BackgroundWriter::run()
 
         const char *data = m_buffers[std::size_t(job.buffer)].data();
         const qint64 size = qint64(job.size);
-        const bool ok = skip || m_device.write(data, size) == size;
-        const QString error = ok ? QString() : m_device.errorString();
+        qint64 done = 0;
+        QString error;
+        // A write the system takes only part of (a disk that fills up, a file
+        // size limit) comes back short with no error; the system says why only
+        // when asked to write the rest.
+        while (!skip && done < size) {
+            const qint64 wrote = m_device.write(data + done, size - done);
+            if (wrote <= 0) {
+                error = m_device.errorString();
+                break;
+            }
+            done += wrote;
+        }
 
         lock.lock();
         if (!skip) {
-            if (ok) {
-                m_written += size;
-            } else {
+            m_written += done;
+            if (done < size) {
                 m_failed = true;
                 m_error = error;
             }

@@ -1,10 +1,12 @@
 #include "joiner.h"
 
 #include "backgroundwriter.h"
+#include "inputfile.h"
 #include "legacycodepage.h"
 #include "utf8.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QtEndian>
@@ -18,9 +20,11 @@ namespace TextJoin {
 
 namespace {
 
-// Longest partial character an input chunk may end with: three bytes of UTF-8 or
-// UTF-32, or a high surrogate plus an odd byte of UTF-16.
-constexpr qint64 maxCarry = 3;
+// What a chunk may begin with from before: the first bytes of a file that were
+// read to look for a byte-order mark and are none, or the partial character a
+// chunk ended with (three bytes of UTF-8 or UTF-32, or a high surrogate plus an
+// odd byte of UTF-16).
+constexpr qint64 maxCarry = 4;
 
 enum class Source { Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Local };
 
@@ -80,7 +84,8 @@ public:
     JoinResult finish();
 
 private:
-    Outcome copy(QFile &input, Source source);
+    // Decodes and writes the rest of an input, which begins with `start`.
+    Outcome copy(QFile &input, Source source, const QByteArray &start);
     bool passesThrough(Source source) const;
     qint64 consume(Source source, const char *data, qint64 size);
     qint64 consumeUtf8(const char *data, qint64 size);
@@ -91,6 +96,7 @@ private:
     void emitText(QStringView text);
     void submit(qint64 size);
     void rewindOutput(qint64 offset);
+    void stop(JoinResult::Status status, const QString &outputError = QString());
     void recordUnrepresentable(QStringView text, qsizetype index);
     QString sourceName(Source source) const;
 
@@ -110,7 +116,6 @@ private:
     bool m_writing = true;
     // Set by a failure that ends the join at once.
     bool m_stopped = false;
-    bool m_outputFailed = false;
     // Offsets from m_outputStart: the end of what was handed to the writer, and
     // the furthest it ever reached before an input was redone.
     qint64 m_submitted = 0;
@@ -134,9 +139,7 @@ Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &
     if (m_legacy.isAvailable()) {
         m_legacyEncoder = std::make_unique<LegacyEncoder>(m_legacy.codec());
     } else {
-        m_result.status = JoinResult::Status::NoLegacyCodePage;
-        m_stopped = true;
-        m_writing = false;
+        stop(JoinResult::Status::NoLegacyCodePage);
     }
 }
 
@@ -149,15 +152,20 @@ void Joiner::add(const QString &path)
         m_writing = false;
     };
 
-    QFile input(path);
-    if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        fault(InputFault::Kind::CannotRead, input.errorString());
+    QFile input;
+    const OpenedInput opened = openRegularFile(path, input);
+    if (opened.outcome != OpenedInput::Outcome::Opened) {
+        fault(opened.outcome == OpenedInput::Outcome::NotRegularFile ? InputFault::Kind::NotRegularFile
+                                                                      : InputFault::Kind::CannotRead,
+              opened.error);
         return;
     }
-    unsigned char head[4];
+    // Only the very first bytes of a file can be a byte-order mark; what follows
+    // it is where decoding starts.
+    char head[4];
     qint64 headSize = 0;
     while (headSize < qint64(sizeof head)) {
-        const qint64 got = input.read(reinterpret_cast<char *>(head) + headSize, sizeof head - headSize);
+        const qint64 got = input.read(head + headSize, qint64(sizeof head) - headSize);
         if (got < 0) {
             fault(InputFault::Kind::CannotRead, input.errorString());
             return;
@@ -167,30 +175,32 @@ void Joiner::add(const QString &path)
         headSize += got;
     }
     ByteOrderMark mark{Source::Utf8, 0};
-    const bool marked = detectByteOrderMark(head, headSize, &mark);
-    input.seek(mark.length);
+    const bool marked = detectByteOrderMark(reinterpret_cast<const unsigned char *>(head), headSize, &mark);
+    const QByteArray afterMark(head + mark.length, headSize - mark.length);
 
     const qint64 outputStart = m_submitted;
     const bool writingBefore = m_writing;
     const QString unrepresentableBefore = m_result.unrepresentable;
     Source source = mark.source;
-    Outcome outcome = copy(input, source);
+    Outcome outcome = copy(input, source, afterMark);
     // Without a mark, UTF-8 is only a guess; text that is not valid UTF-8 is in
     // the legacy code page, so it is decoded again from the start with that, and
     // whatever the guess wrote or found unencodable is forgotten.
     if (outcome == Outcome::InvalidInput && !marked) {
         if (!m_legacy.isAvailable()) {
-            m_result.status = JoinResult::Status::NoLegacyCodePage;
-            m_stopped = true;
-            m_writing = false;
+            stop(JoinResult::Status::NoLegacyCodePage);
             return;
         }
         source = Source::Local;
-        input.seek(0);
+        // The input is a regular file, so it can be read again from the start.
+        if (!input.seek(0)) {
+            fault(InputFault::Kind::CannotRead, input.errorString());
+            return;
+        }
         m_writing = writingBefore;
         m_result.unrepresentable = unrepresentableBefore;
         rewindOutput(outputStart);
-        outcome = copy(input, source);
+        outcome = copy(input, source, QByteArray());
     }
     switch (outcome) {
     case Outcome::Ok:
@@ -205,12 +215,14 @@ void Joiner::add(const QString &path)
     }
 }
 
-Outcome Joiner::copy(QFile &input, Source source)
+Outcome Joiner::copy(QFile &input, Source source, const QByteArray &start)
 {
     if (source == Source::Local)
         m_legacyDecoder = std::make_unique<LegacyDecoder>(m_legacy.codec());
     char carry[maxCarry];
-    qint64 carried = 0;
+    qint64 carried = start.size();
+    std::memcpy(carry, start.constData(), std::size_t(carried));
+    bool startSeen = carried == 0;
     for (;;) {
         // UTF-8 that goes out as UTF-8 is read straight into a buffer of the
         // writer: once checked, the bytes are written as they are.
@@ -218,7 +230,7 @@ Outcome Joiner::copy(QFile &input, Source source)
         char *buffer = direct ? m_writer.take(std::size_t(m_chunkSize + maxCarry)) : m_input.data();
         std::memcpy(buffer, carry, std::size_t(carried));
         const qint64 got = input.read(buffer + carried, m_chunkSize);
-        if (got <= 0) {
+        if (got < 0 || (got == 0 && startSeen)) {
             if (direct)
                 m_writer.submit(0);
             if (got < 0)
@@ -227,6 +239,7 @@ Outcome Joiner::copy(QFile &input, Source source)
                 return Outcome::InvalidInput;
             return Outcome::Ok;
         }
+        startSeen = true;
         const qint64 size = carried + got;
         qint64 used;
         if (direct) {
@@ -244,7 +257,7 @@ Outcome Joiner::copy(QFile &input, Source source)
                 std::memcpy(carry, buffer + used, std::size_t(carried));
             }
         }
-        if (m_outputFailed)
+        if (m_stopped)
             return Outcome::Stopped;
         if (used < 0)
             return Outcome::InvalidInput;
@@ -288,10 +301,15 @@ qint64 Joiner::consumeUtf8(const char *data, qint64 size)
         if (encoded.read < std::size_t(complete)) {
             const Utf8Scan character = scanUtf8(reinterpret_cast<const unsigned char *>(data) + encoded.read,
                                                 std::min<std::size_t>(4, std::size_t(complete) - encoded.read));
-            recordUnrepresentable(QString::fromUtf8(data + encoded.read, qsizetype(character.complete)), 0);
+            QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+            const QString lacking = decoder.decode(QByteArrayView(data + encoded.read, qsizetype(character.complete)));
+            recordUnrepresentable(lacking, 0);
         }
     } else if (m_writing) {
-        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        // Chunk by chunk, never the start of the file: a U+FEFF here is a
+        // character, which a fresh decoder would otherwise drop as a byte-order mark.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         m_units.resize(std::size_t(decoder.requiredSpace(complete)));
         auto *units = reinterpret_cast<QChar *>(m_units.data());
         const QChar *end = decoder.appendToBuffer(units, QByteArrayView(data, complete));
@@ -399,10 +417,18 @@ void Joiner::submit(qint64 size)
 {
     m_writer.submit(std::size_t(size));
     m_submitted += size;
-    if (m_writer.failed()) {
-        m_outputFailed = true;
-        m_writing = false;
-    }
+    if (m_writer.failed())
+        stop(JoinResult::Status::OutputFailed);
+}
+
+// Ends the join at once: nothing more is read or written.
+void Joiner::stop(JoinResult::Status status, const QString &outputError)
+{
+    m_result.status = status;
+    if (m_result.outputError.isEmpty())
+        m_result.outputError = outputError;
+    m_stopped = true;
+    m_writing = false;
 }
 
 void Joiner::rewindOutput(qint64 offset)
@@ -410,13 +436,13 @@ void Joiner::rewindOutput(qint64 offset)
     if (!m_writing)
         return;
     if (!m_writer.wait()) {
-        m_outputFailed = true;
-        m_writing = false;
+        stop(JoinResult::Status::OutputFailed);
         return;
     }
     m_furthest = std::max(m_furthest, m_submitted);
     m_submitted = offset;
-    m_output.seek(m_outputStart + offset);
+    if (!m_output.seek(m_outputStart + offset))
+        stop(JoinResult::Status::OutputFailed, m_output.errorString());
 }
 
 void Joiner::recordUnrepresentable(QStringView text, qsizetype index)
@@ -448,12 +474,11 @@ QString Joiner::sourceName(Source source) const
 
 JoinResult Joiner::finish()
 {
-    if (m_result.status == JoinResult::Status::NoLegacyCodePage)
-        return m_result;
-    if (!m_writer.wait() || m_outputFailed) {
-        m_result.status = JoinResult::Status::OutputFailed;
-        m_result.outputError = m_writer.errorString();
-        m_result.bytesWritten = m_writer.written();
+    if (!m_writer.wait())
+        stop(JoinResult::Status::OutputFailed, m_writer.errorString());
+    if (m_stopped) {
+        if (m_result.status == JoinResult::Status::OutputFailed)
+            m_result.bytesWritten = m_writer.written();
         return m_result;
     }
     m_result.bytesWritten = m_submitted;
@@ -461,6 +486,11 @@ JoinResult Joiner::finish()
         m_result.status = JoinResult::Status::InputFaults;
     } else if (!m_result.unrepresentable.isEmpty()) {
         m_result.status = JoinResult::Status::Unrepresentable;
+    } else if (!m_writing) {
+        // Writing only stops for one of the reasons above. Should it ever stop
+        // without one, the output is not the whole join and must not be kept.
+        m_result.status = JoinResult::Status::OutputFailed;
+        m_result.outputError = QStringLiteral("writing stopped before the end");
     } else if (m_submitted < m_furthest && !m_output.resize(m_outputStart + m_submitted)) {
         // A redone input came out shorter than its first attempt; drop the excess.
         m_result.status = JoinResult::Status::OutputFailed;
@@ -480,9 +510,30 @@ JoinResult joinToDevice(const QStringList &inputs, QFileDevice &output, OutputEn
     return joiner.finish();
 }
 
+namespace {
+
+// The output replaces what is at its path by renaming over it, which must never
+// happen to a folder, a pipe or a device.
+bool isSomethingButAFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile();
+}
+
+JoinResult outputNotRegularFile()
+{
+    JoinResult result;
+    result.status = JoinResult::Status::OutputNotRegularFile;
+    return result;
+}
+
+} // namespace
+
 JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, OutputEncoding encoding,
                      const JoinOptions &options)
 {
+    if (isSomethingButAFile(outputPath))
+        return outputNotRegularFile();
     QSaveFile output(outputPath);
     if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         JoinResult result;
@@ -491,6 +542,9 @@ JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, Outpu
         return result;
     }
     JoinResult result = joinToDevice(inputs, output, encoding, options);
+    // A long join leaves time for something else to appear at the path.
+    if (result.ok() && isSomethingButAFile(outputPath))
+        result = outputNotRegularFile();
     if (!result.ok()) {
         output.cancelWriting();
         return result;

@@ -16,8 +16,9 @@ enum class OutputEncoding {
 struct InputFault
 {
     enum class Kind {
-        CannotRead,  // detail: the system's reason
-        BadEncoding, // detail: the name of the encoding the bytes are not valid in
+        CannotRead,     // detail: the system's reason
+        NotRegularFile, // a folder, a pipe or a device
+        BadEncoding,    // detail: the name of the encoding the bytes are not valid in
     };
 
     QString path;
@@ -29,10 +30,11 @@ struct JoinResult
 {
     enum class Status {
         Done,
-        InputFaults,     // see inputFaults: every input that could not be used
-        Unrepresentable, // see unrepresentable: the output encoding lacks a character
-        OutputFailed,    // see outputError
-        NoLegacyCodePage, // the legacy code page was needed and the system has no converter for it
+        InputFaults,          // see inputFaults: every input that could not be used
+        Unrepresentable,      // see unrepresentable: the output encoding lacks a character
+        OutputFailed,         // see outputError
+        OutputNotRegularFile, // the output path names a folder, a pipe or a device
+        NoLegacyCodePage,     // the legacy code page was needed and the system has no converter for it
     };
 
     Status status = Status::Done;
