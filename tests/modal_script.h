@@ -2,13 +2,15 @@
 
 // Drives the modal dialogs that a slot opens: each time a new modal widget
 // becomes active, the next step of the script is run on it. Every widget seen is
-// recorded, so a test can assert which dialogs appeared, in which order.
+// recorded, so a test can assert which dialogs appeared, in which order. A dialog
+// the script has no step for fails the test, and is closed so that the test ends.
 
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 
 #include <deque>
@@ -29,6 +31,7 @@ public:
     explicit ModalScript(std::initializer_list<Step> steps = {})
         : m_steps(steps)
     {
+        ++liveScripts();
         m_timer.setInterval(5);
         connect(&m_timer, &QTimer::timeout, this, &ModalScript::poll);
         m_timer.start();
@@ -36,6 +39,7 @@ public:
 
     ~ModalScript() override
     {
+        --liveScripts();
         m_timer.stop();
         // A dialog left open would block the next test forever.
         if (QWidget *open = QApplication::activeModalWidget())
@@ -54,6 +58,12 @@ public:
     }
     bool finished() const { return m_steps.empty(); }
 
+    static int &liveScripts()
+    {
+        static int count = 0;
+        return count;
+    }
+
 private:
     void poll()
     {
@@ -66,7 +76,8 @@ private:
             seen.text = box->text();
         m_seen << seen;
         if (m_steps.empty()) {
-            // Unexpected dialog: recorded, then dismissed so the test can fail instead of hang.
+            QTest::qFail(qPrintable(QStringLiteral("unexpected dialog \"%1\": %2").arg(seen.title, seen.text)),
+                         __FILE__, __LINE__);
             modal->close();
             return;
         }
@@ -112,3 +123,27 @@ inline ModalScript::Step acceptBox()
         widget->close();
     };
 }
+
+// For the stretches of a test that run no script: any modal dialog that appears
+// then fails the test and is closed, instead of waiting for a click that never comes.
+class UnexpectedDialogGuard : public QObject
+{
+public:
+    UnexpectedDialogGuard()
+    {
+        m_timer.setInterval(20);
+        connect(&m_timer, &QTimer::timeout, this, [] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (ModalScript::liveScripts() > 0 || !modal || !modal->isVisible()
+                || modal->property("scriptHandled").toBool())
+                return;
+            QTest::qFail(qPrintable(QStringLiteral("unexpected dialog \"%1\"").arg(modal->windowTitle())), __FILE__,
+                         __LINE__);
+            modal->close();
+        });
+        m_timer.start();
+    }
+
+private:
+    QTimer m_timer;
+};

@@ -40,6 +40,7 @@ private:
 
     QTemporaryDir m_dir;
     Sheafwright *m_window = nullptr;
+    UnexpectedDialogGuard m_dialogGuard;
 };
 
 void TestFileList::init()
