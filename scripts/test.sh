@@ -11,3 +11,6 @@ scripts/build.sh
 cmake -S . -B build-multi -G "Ninja Multi-Config" >/dev/null
 cmake --build build-multi --config Release --target test_window
 ctest --test-dir build-multi -C Release -R '^test_window$' --output-on-failure
+
+# The joining core under the sanitizers.
+scripts/test-sanitizers.sh
