@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTextCodec>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -304,6 +305,13 @@ int main(int argc, char *argv[])
         if (encoding == TextJoin::OutputEncoding::Utf8)
             return corpus.expectedUtf8Bytes;
         return ansiIsCp949 ? corpus.expectedCp949Bytes : -1;
+    };
+    // Joins report their progress and are asked whether to go on, as the window's are.
+    std::atomic<qint64> inputRead{0};
+    std::atomic<bool> cancelled{false};
+    options.progress = [&](qint64 read) {
+        inputRead = read;
+        return !cancelled;
     };
     const auto join = [&](const Corpus &corpus, TextJoin::OutputEncoding encoding) {
         return [&corpus, &output, &options, encoding, expected = expectedSize(corpus, encoding)] {

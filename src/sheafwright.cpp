@@ -1,13 +1,25 @@
 #include "sheafwright.h"
 
-#include "joiner.h"
-
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -83,9 +95,104 @@ QString failureMessage(const TextJoin::JoinResult &result, const QString &output
             + (result.status == Status::OutputNotRegularFile ? QString::fromUtf8("일반 파일이 아님")
                                                              : result.outputError);
     case Status::Done:
+    case Status::Cancelled:
         break;
     }
     return QString();
+}
+
+// Once the output is being committed there is no going back: the progress
+// dialog is not to be closed then, neither by Escape nor by its close button.
+class CommitGuard : public QObject
+{
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+        if (!key || static_cast<QKeyEvent *>(event)->key() != Qt::Key_Escape)
+            return false;
+        // Claimed as an override, Escape no longer reaches the dialog's own cancel shortcut.
+        event->accept();
+        return true;
+    }
+};
+
+// Joins on a thread of its own, so that the window keeps painting through a long
+// bind. A progress dialog shows itself once the join has run for half a second;
+// until it does, the window takes no input, as while a join used to block it, so
+// a quick bind looks as it always did.
+TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &outputPath,
+                                      TextJoin::OutputEncoding encoding, const TextJoin::JoinOptions &base)
+{
+    qint64 total = 0;
+    for (const QString &input : inputs)
+        total += QFileInfo(input).size();
+
+    std::atomic<qint64> read{0};
+    std::atomic<bool> cancelRequested{false};
+    std::atomic<bool> committing{false};
+    std::atomic<bool> done{false};
+    TextJoin::JoinOptions options = base;
+    options.progress = [&, outer = base.progress](qint64 bytes) {
+        read = bytes;
+        return (!outer || outer(bytes)) && !cancelRequested;
+    };
+    options.committing = [&, outer = base.committing] {
+        committing = true;
+        if (outer)
+            outer();
+    };
+
+    QProgressDialog dialog(QString::fromUtf8("파일을 묶는 중입니다..."), QString::fromUtf8("취소"), 0, 1000);
+    dialog.setWindowTitle(QString::fromUtf8("진행 중"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(500);
+    dialog.setValue(0); // starts the half second
+    // The cancel button, its Escape shortcut and closing the dialog all cancel;
+    // so does Escape reaching the dialog itself, which rejects it.
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] { cancelRequested = true; });
+    QObject::connect(&dialog, &QDialog::rejected, [&] { cancelRequested = true; });
+    CommitGuard commitGuard;
+
+    QEventLoop loop;
+    bool dialogWasUp = false;
+    QTimer tick;
+    tick.setInterval(50);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (committing && dialog.maximum() != 0) {
+            dialog.installEventFilter(&commitGuard);
+            dialog.setRange(0, 0);
+            if (auto *cancel = dialog.findChild<QPushButton *>())
+                cancel->setEnabled(false);
+        } else if (!committing && total > 0) {
+            // Never back, never past the end, even for an input read twice or growing meanwhile.
+            const int value = int(std::min<qint64>(1000, read * 1000 / total));
+            if (value > dialog.value())
+                dialog.setValue(value);
+        }
+        if (dialog.isVisible() != dialogWasUp)
+            loop.quit();
+    });
+    tick.start();
+
+    TextJoin::JoinResult result;
+    std::thread worker([&] {
+        result = TextJoin::joinFiles(inputs, outputPath, encoding, options);
+        done = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    while (!done) {
+        dialogWasUp = dialog.isVisible();
+        loop.exec(dialogWasUp ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    }
+    worker.join();
+    return result;
 }
 
 } // namespace
@@ -96,6 +203,63 @@ Sheafwright::Sheafwright(QWidget *parent)
     ui.setupUi(this);
     selectedRow = -1;
     setFixedSize(width(), height());
+    // Files dropped from a file manager are added as "파일로드" adds them; the
+    // form stays as it is, so the list's viewport is watched from here.
+    ui.listWidget->viewport()->setAcceptDrops(true);
+    ui.listWidget->viewport()->installEventFilter(this);
+}
+
+namespace {
+
+// The local files in a drop, in its order; folders and anything not local are left out.
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        const QFileInfo info(url.toLocalFile());
+        if (url.isLocalFile() && info.exists() && !info.isDir())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
+bool Sheafwright::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != ui.listWidget->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        // Files are only ever appended, so there is no insertion line to show.
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (!droppedFiles(drag->mimeData()).isEmpty() && (drag->possibleActions() & Qt::CopyAction)) {
+            drag->setDropAction(Qt::CopyAction);
+            drag->accept();
+        } else {
+            drag->ignore();
+        }
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        const QStringList paths = droppedFiles(drop->mimeData());
+        if (paths.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
+            drop->ignore();
+            return true;
+        }
+        for (const QString &path : paths)
+            ui.listWidget->insertItem(ui.listWidget->count(), path);
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        return true;
+    }
+    default:
+        return QWidget::eventFilter(watched, event);
+    }
 }
 
 void Sheafwright::loadFile()
@@ -137,10 +301,14 @@ void Sheafwright::bindAll()
     for (int row = 0; row < ui.listWidget->count(); ++row)
         inputs << ui.listWidget->item(row)->text();
 
-    const TextJoin::JoinResult result = TextJoin::joinFiles(
+    const TextJoin::JoinResult result = joinWithProgress(
         inputs, outputPath,
-        encoding == QLatin1String("UTF-8") ? TextJoin::OutputEncoding::Utf8
-                                           : TextJoin::OutputEncoding::Local8Bit);
+        encoding == QLatin1String("UTF-8") ? TextJoin::OutputEncoding::Utf8 : TextJoin::OutputEncoding::Local8Bit,
+        joinOptions);
+    if (result.status == TextJoin::JoinResult::Status::Cancelled) {
+        QMessageBox::information(nullptr, QString::fromUtf8("취소"), QString::fromUtf8("작업을 취소합니다.."));
+        return;
+    }
     if (!result.ok()) {
         QMessageBox::critical(nullptr, QString::fromUtf8("에러"), failureMessage(result, outputPath));
         return;

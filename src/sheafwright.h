@@ -1,5 +1,6 @@
 #pragma once
 
+#include "joiner.h"
 #include "ui_sheafwright.h"
 
 #include <QModelIndex>
@@ -11,6 +12,9 @@ class Sheafwright : public QWidget
 
 public:
     explicit Sheafwright(QWidget *parent = nullptr);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public slots:
     void loadFile();
@@ -30,4 +34,6 @@ private:
 
     Ui::MirlanClassClass ui;
     qint32 selectedRow;
+    // How binds are joined; tests slow them down through it.
+    TextJoin::JoinOptions joinOptions;
 };

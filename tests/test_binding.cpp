@@ -10,6 +10,8 @@
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QProgressDialog>
+#include <QSemaphore>
 #include <QTextCodec>
 
 #ifdef Q_OS_UNIX
@@ -81,6 +83,9 @@ private slots:
     void unusableInputsAreListedAndNothingIsWritten();
     void charactersTheCodePageLacksAreReported();
     void outputThatCannotBeWrittenIsNotReportedAsDone();
+    void aLongBindShowsProgressAndCanBeCancelled_data();
+    void aLongBindShowsProgressAndCanBeCancelled();
+    void theCommitCannotBeCancelled();
 #ifdef Q_OS_UNIX
     void outputThatIsNoFileIsRefused();
 #endif
@@ -375,6 +380,85 @@ void TestBinding::outputThatIsNoFileIsRefused()
     QVERIFY(QFileInfo::exists(output) && !QFileInfo(output).isFile());
 }
 #endif
+
+namespace {
+
+const QString progressTitle = QString::fromUtf8("진행 중");
+
+// The progress dialog as the user meets it, checked before `act` is run on it.
+ModalScript::Step onProgressDialog(std::function<void(QProgressDialog *)> act)
+{
+    return [act](QWidget *widget) {
+        auto *dialog = qobject_cast<QProgressDialog *>(widget);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->labelText(), QString::fromUtf8("파일을 묶는 중입니다..."));
+        QCOMPARE(dialog->findChild<QPushButton *>()->text(), QString::fromUtf8("취소"));
+        QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+        QVERIFY(!dialog->parentWidget());
+        act(dialog);
+    };
+}
+
+} // namespace
+
+void TestBinding::aLongBindShowsProgressAndCanBeCancelled_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::newRow("cancel button") << 0;
+    QTest::newRow("Escape") << 1;
+    QTest::newRow("closing the dialog") << 2;
+}
+
+void TestBinding::aLongBindShowsProgressAndCanBeCancelled()
+{
+    QFETCH(int, how);
+    writeFile(path("a.txt"), "alpha");
+    writeFile(path("out.txt"), "previous");
+    list({path("a.txt")});
+    // The join waits at its first chunk until the test lets it go on.
+    QSemaphore goOn;
+    m_window->joinOptions.chunkSize = 1;
+    m_window->joinOptions.progress = [&](qint64) { return goOn.tryAcquire(1, 10000); };
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), pressButton(QMessageBox::Yes),
+                       chooseEncoding("UTF-8"), onProgressDialog([&](QProgressDialog *dialog) {
+                           QCOMPARE(dialog->maximum(), 1000);
+                           if (how == 0)
+                               dialog->findChild<QPushButton *>()->click();
+                           else if (how == 1)
+                               QTest::keyClick(dialog, Qt::Key_Escape);
+                           else
+                               dialog->close();
+                           goOn.release(100);
+                       }),
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().mid(4), (QStringList{progressTitle, cancelTitle}));
+    QCOMPARE(script.seen().last().text, QString::fromUtf8("작업을 취소합니다.."));
+    QCOMPARE(readAll(path("out.txt")), QByteArray("previous"));
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"a.txt", "out.txt"}));
+}
+
+// Flushing the output and moving it into place cannot be undone half-way.
+void TestBinding::theCommitCannotBeCancelled()
+{
+    writeFile(path("a.txt"), "alpha");
+    list({path("a.txt")});
+    QSemaphore goOn;
+    m_window->joinOptions.committing = [&] { goOn.tryAcquire(1, 10000); };
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), chooseEncoding("UTF-8"),
+                       onProgressDialog([&](QProgressDialog *dialog) {
+                           QTRY_COMPARE(dialog->maximum(), 0);
+                           QVERIFY(!dialog->findChild<QPushButton *>()->isEnabled());
+                           QTest::keyClick(dialog, Qt::Key_Escape);
+                           dialog->close();
+                           QVERIFY(dialog->isVisible());
+                           goOn.release();
+                       }),
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().mid(3), (QStringList{progressTitle, doneTitle}));
+    QCOMPARE(readAll(path("out.txt")), QByteArray("alpha"));
+}
 
 QTEST_MAIN(TestBinding)
 #include "test_binding.moc"

@@ -1,7 +1,11 @@
 #include "modal_script.h"
 #include "sheafwright.h"
 
+#include <QDir>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QMimeData>
+#include <QUrl>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QSignalSpy>
@@ -27,6 +31,9 @@ private slots:
     void threeUpsBringRowThreeToTheTop();
     void buttonsActOnARowMadeCurrentByKeyboard();
     void clickOnAnItemReachesGetIndex();
+
+    void droppedFilesAreAppendedInOrder_data();
+    void droppedFilesAreAppendedInOrder();
 
     void repeatedDeletesEmptyTheListThenWarn();
     void clearEmptiesTheListWithoutAsking();
@@ -267,6 +274,54 @@ void TestFileList::clickOnAnItemReachesGetIndex()
     // A change of selection without a click is not reported to the window.
     list->setCurrentRow(2);
     QCOMPARE(m_window->selectedRow, 1);
+}
+
+void TestFileList::droppedFilesAreAppendedInOrder_data()
+{
+    QTest::addColumn<QStringList>("dropped"); // names in the test folder, or URLs
+    QTest::addColumn<QStringList>("appended");
+    QTest::newRow("files, a folder and a web address")
+        << QStringList{"b.txt", "folder", "https://example.com/c.txt", "a.txt", "b.txt"}
+        << QStringList{"b.txt", "a.txt", "b.txt"};
+    QTest::newRow("nothing usable") << QStringList{"folder", "https://example.com/c.txt"} << QStringList();
+}
+
+// As a file manager drops files: enter, move, drop, all on the list's viewport.
+void TestFileList::droppedFilesAreAppendedInOrder()
+{
+    QFETCH(QStringList, dropped);
+    QFETCH(QStringList, appended);
+
+    for (const char *name : {"a.txt", "b.txt"}) {
+        QFile file(m_dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QDir(m_dir.path()).mkdir("folder");
+    fill({"first"});
+    QList<QUrl> urls;
+    for (const QString &item : dropped)
+        urls << (item.contains(':') ? QUrl(item) : QUrl::fromLocalFile(m_dir.filePath(item)));
+    QMimeData data;
+    data.setUrls(urls);
+
+    QWidget *viewport = m_window->ui.listWidget->viewport();
+    const QPoint at = viewport->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &move);
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &drop);
+
+    const bool usable = !appended.isEmpty();
+    QCOMPARE(enter.isAccepted(), usable);
+    QCOMPARE(move.isAccepted(), usable);
+    QCOMPARE(drop.isAccepted(), usable);
+    if (usable) {
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    }
+    QCOMPARE(rows(), QStringList{"first"} + pathsOf(appended));
 }
 
 void TestFileList::repeatedDeletesEmptyTheListThenWarn()

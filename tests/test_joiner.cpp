@@ -7,7 +7,11 @@
 #include <QTest>
 #include <QTextCodec>
 
+#include <QSemaphore>
 #include <QThread>
+
+#include <atomic>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -91,6 +95,7 @@ private slots:
     void splitCharactersSurviveEveryChunkBoundary();
     void guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace();
     void sameFileTwiceIsJoinedTwice();
+    void progressCountsEveryInputByteOnce();
 
     void badInputsAreAllNamed_data();
     void badInputsAreAllNamed();
@@ -317,6 +322,28 @@ void TestJoiner::guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace()
     }
 }
 
+// Progress only goes forward, also over an input read twice (a UTF-8 guess that
+// turned out wrong), and ends at the inputs' total size.
+void TestJoiner::progressCountsEveryInputByteOnce()
+{
+    const QByteArray legacy = QByteArray(20, 'x') + cp949(QString::fromUtf8("가나"));
+    const QStringList paths = writeInputs({"abc", legacy, utf16LeBom + encoded("hello", QStringConverter::Utf16LE)});
+    QList<qint64> reported;
+    JoinOptions options;
+    options.chunkSize = 4;
+    options.progress = [&](qint64 read) {
+        reported << read;
+        return true;
+    };
+    int committing = 0;
+    options.committing = [&] { ++committing; };
+    QVERIFY(TextJoin::joinFiles(paths, m_dir->filePath("out.txt"), OutputEncoding::Utf8, options).ok());
+    QCOMPARE(reported.last(), qint64(3 + legacy.size() + 12));
+    for (qsizetype i = 1; i < reported.size(); ++i)
+        QVERIFY2(reported[i] > reported[i - 1], qPrintable(QString::number(i)));
+    QCOMPARE(committing, 1);
+}
+
 void TestJoiner::sameFileTwiceIsJoinedTwice()
 {
     const QStringList paths = writeInputs({"once\n"});
@@ -470,7 +497,8 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
     QTest::addColumn<QString>("badInput");
     QTest::addColumn<int>("fifo"); // 0: none, 1: without a writer, 2: with a writer and the content
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("faults");
+    QTest::addColumn<QString>("faults"); // none: the join is cancelled from another thread
+    QTest::newRow("cancelled") << "input0.txt" << 0 << QByteArray() << QString();
     QTest::newRow("missing") << "missing.txt" << 0 << QByteArray() << "1 unreadable No such file or directory";
     QTest::newRow("folder") << "folder" << 0 << QByteArray() << "1 not a file ";
     QTest::newRow("fails while reading") << "/proc/self/mem" << 0 << QByteArray() << "1 unreadable Input/output error";
@@ -504,8 +532,30 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
 #endif
 
     const QStringList paths{writeInputs({"good"}).first(), QDir(m_dir->path()).absoluteFilePath(badInput)};
-    const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8);
-    QCOMPARE(result.status, JoinResult::Status::InputFaults);
+    JoinResult result;
+    if (faults.isEmpty()) {
+        // Held at its first chunk until another thread asks it to stop.
+        QSemaphore held;
+        QSemaphore released;
+        std::atomic<bool> cancel{false};
+        JoinOptions options;
+        options.chunkSize = 1;
+        options.progress = [&](qint64) {
+            held.release();
+            released.acquire();
+            return !cancel;
+        };
+        std::thread join([&] { result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8, options); });
+        held.acquire();
+        cancel = true;
+        released.release(1000);
+        join.join();
+        QCOMPARE(result.status, JoinResult::Status::Cancelled);
+        QCOMPARE(held.available(), 0); // it stopped at once
+    } else {
+        result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8);
+        QCOMPARE(result.status, JoinResult::Status::InputFaults);
+    }
     QCOMPARE(faultSummary(result, paths), faults);
     QCOMPARE(readAll(output), previous);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2); // no temporary left behind

@@ -97,6 +97,7 @@ private:
     void submit(qint64 size);
     void rewindOutput(qint64 offset);
     void stop(JoinResult::Status status, const QString &outputError = QString());
+    bool readSoFar(qint64 fileRead);
     void recordUnrepresentable(QStringView text, qsizetype index);
     QString sourceName(Source source) const;
 
@@ -120,6 +121,12 @@ private:
     // the furthest it ever reached before an input was redone.
     qint64 m_submitted = 0;
     qint64 m_furthest = 0;
+    // Input bytes read: of the inputs before this one, and of this one in this
+    // attempt and at the furthest in any attempt.
+    qint64 m_readBefore = 0;
+    qint64 m_fileRead = 0;
+    qint64 m_fileFurthest = 0;
+    const std::function<bool(qint64)> m_progress;
     JoinResult m_result;
     BackgroundWriter m_writer;
 };
@@ -131,6 +138,7 @@ Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &
     , m_chunkSize(std::max<qint64>(options.chunkSize, 1))
     , m_outputStart(output.pos())
     , m_input(std::size_t(m_chunkSize + maxCarry))
+    , m_progress(options.progress)
     , m_writer(output)
 {
     m_result.legacyCodePage = m_legacy.name();
@@ -147,6 +155,8 @@ void Joiner::add(const QString &path)
 {
     if (m_stopped)
         return;
+    m_readBefore += m_fileFurthest;
+    m_fileRead = m_fileFurthest = 0;
     const auto fault = [&](InputFault::Kind kind, const QString &detail) {
         m_result.inputFaults.append({path, kind, detail});
         m_writing = false;
@@ -174,6 +184,8 @@ void Joiner::add(const QString &path)
             break;
         headSize += got;
     }
+    if (!readSoFar(headSize))
+        return;
     ByteOrderMark mark{Source::Utf8, 0};
     const bool marked = detectByteOrderMark(reinterpret_cast<const unsigned char *>(head), headSize, &mark);
     const QByteArray afterMark(head + mark.length, headSize - mark.length);
@@ -200,6 +212,7 @@ void Joiner::add(const QString &path)
         m_writing = writingBefore;
         m_result.unrepresentable = unrepresentableBefore;
         rewindOutput(outputStart);
+        m_fileRead = 0;
         outcome = copy(input, source, QByteArray());
     }
     switch (outcome) {
@@ -240,6 +253,8 @@ Outcome Joiner::copy(QFile &input, Source source, const QByteArray &start)
             return Outcome::Ok;
         }
         startSeen = true;
+        if (!readSoFar(m_fileRead + got))
+            return Outcome::Stopped;
         const qint64 size = carried + got;
         qint64 used;
         if (direct) {
@@ -421,6 +436,20 @@ void Joiner::submit(qint64 size)
         stop(JoinResult::Status::OutputFailed);
 }
 
+// Records how far the current input has been read and tells the caller, whose
+// answer may cancel the join.
+bool Joiner::readSoFar(qint64 fileRead)
+{
+    m_fileRead = fileRead;
+    if (fileRead <= m_fileFurthest)
+        return true;
+    m_fileFurthest = fileRead;
+    if (!m_progress || m_progress(m_readBefore + m_fileFurthest))
+        return true;
+    stop(JoinResult::Status::Cancelled);
+    return false;
+}
+
 // Ends the join at once: nothing more is read or written.
 void Joiner::stop(JoinResult::Status status, const QString &outputError)
 {
@@ -549,6 +578,8 @@ JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, Outpu
         output.cancelWriting();
         return result;
     }
+    if (options.committing)
+        options.committing();
     if (!output.commit()) {
         result.status = JoinResult::Status::OutputFailed;
         result.outputError = output.errorString();

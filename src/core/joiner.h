@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QFileDevice;
 
 namespace TextJoin {
@@ -35,6 +37,7 @@ struct JoinResult
         OutputFailed,         // see outputError
         OutputNotRegularFile, // the output path names a folder, a pipe or a device
         NoLegacyCodePage,     // the legacy code page was needed and the system has no converter for it
+        Cancelled,            // the progress callback asked to stop
     };
 
     Status status = Status::Done;
@@ -52,6 +55,15 @@ struct JoinOptions
 {
     // Bytes read from an input at a time; memory use is a small multiple of it.
     qint64 chunkSize = 1 << 20;
+    // Called on the joining thread after every chunk read, with the input bytes
+    // read so far; an input read a second time counts only where it gets further
+    // than before, so the figure never goes back. Returning false cancels the
+    // join: nothing is written.
+    std::function<bool(qint64 inputBytesRead)> progress;
+    // Called by joinFiles() once everything is written, before the output is
+    // flushed to the disk and moved into place, which can take a while and
+    // cannot be cancelled.
+    std::function<void()> committing;
 };
 
 // Decodes every input in order, joins the texts with nothing between them and
