@@ -96,6 +96,8 @@ private slots:
     void guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace();
     void sameFileTwiceIsJoinedTwice();
     void progressCountsEveryInputByteOnce();
+    void largeChunksAreConvertedInTwoHalves_data();
+    void largeChunksAreConvertedInTwoHalves();
 
     void badInputsAreAllNamed_data();
     void badInputsAreAllNamed();
@@ -342,6 +344,48 @@ void TestJoiner::progressCountsEveryInputByteOnce()
     for (qsizetype i = 1; i < reported.size(); ++i)
         QVERIFY2(reported[i] > reported[i - 1], qPrintable(QString::number(i)));
     QCOMPARE(committing, 1);
+}
+
+// A large chunk of the legacy code page is converted in two halves at once; what
+// is found in either half must be found as if it were one.
+void TestJoiner::largeChunksAreConvertedInTwoHalves_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<OutputEncoding>("encoding");
+    QTest::addColumn<QByteArray>("expected"); // the output, or what stopped the bind
+
+    const QString text = QString::fromUtf8("그날 밤 우리는 서울역에서 만났다. The train was late.\n").repeated(4000);
+    const qsizetype early = text.size() / 4;
+    const qsizetype late = text.size() * 3 / 4;
+    const auto with = [&](const QString &extra, qsizetype at) { return QString(text).insert(at, extra); };
+    const QByteArray undefined("\xA2\xE8");
+    const auto withBytes = [&](qsizetype at) { return cp949(text.left(at)) + undefined + cp949(text.mid(at)); };
+
+    QTest::newRow("CP949 to UTF-8") << cp949(text) << OutputEncoding::Utf8 << text.toUtf8();
+    QTest::newRow("UTF-8 to CP949") << text.toUtf8() << OutputEncoding::Local8Bit << cp949(text);
+    QTest::newRow("bad CP949 in the first half") << withBytes(early) << OutputEncoding::Utf8 << QByteArray("0 encoding CP949");
+    QTest::newRow("bad CP949 in the second half") << withBytes(late) << OutputEncoding::Utf8 << QByteArray("0 encoding CP949");
+    QTest::newRow("lacking in the second half") << with("é", late).toUtf8() << OutputEncoding::Local8Bit
+                                               << QByteArray("é");
+    QTest::newRow("lacking in both halves") << with("é", late).insert(early, QString::fromUtf8("😀")).toUtf8()
+                                            << OutputEncoding::Local8Bit << QString::fromUtf8("😀").toUtf8();
+}
+
+void TestJoiner::largeChunksAreConvertedInTwoHalves()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(OutputEncoding, encoding);
+    QFETCH(QByteArray, expected);
+
+    const QStringList paths = writeInputs({input});
+    const QString output = m_dir->filePath("out.txt");
+    const JoinResult result = TextJoin::joinFiles(paths, output, encoding);
+    if (result.ok())
+        QCOMPARE(readAll(output), expected);
+    else
+        QCOMPARE(result.status == JoinResult::Status::Unrepresentable ? result.unrepresentable.toUtf8()
+                                                                       : faultSummary(result, paths).toUtf8(),
+                 expected);
 }
 
 void TestJoiner::sameFileTwiceIsJoinedTwice()

@@ -1,6 +1,7 @@
 #include "joiner.h"
 
 #include "backgroundwriter.h"
+#include "helperthread.h"
 #include "inputfile.h"
 #include "legacycodepage.h"
 #include "utf8.h"
@@ -75,6 +76,18 @@ qsizetype completeUtf16Units(const char16_t *units, qsizetype count)
 
 enum class Outcome { Ok, InvalidInput, ReadFailed, Stopped };
 
+// What converting part of a chunk came to.
+struct Converted
+{
+    std::size_t read = 0;    // bytes of input converted
+    std::size_t written = 0; // bytes of output
+    bool valid = true;       // false: the input is not valid where reading stopped
+};
+
+// Chunks at least this large are converted in two halves at once, where the
+// conversion is the slow part of a join (the legacy code page's).
+constexpr std::size_t minimumSplitChunk = 64 * 1024;
+
 class Joiner
 {
 public:
@@ -99,6 +112,9 @@ private:
     void stop(JoinResult::Status status, const QString &outputError = QString());
     bool readSoFar(qint64 fileRead);
     void recordUnrepresentable(QStringView text, qsizetype index);
+    template<typename Convert>
+    Converted convertInHalves(const char *data, std::size_t size, std::size_t split, std::size_t outPerByte,
+                              char *out, Convert convert);
     QString sourceName(Source source) const;
 
     QFileDevice &m_output;
@@ -111,6 +127,7 @@ private:
     std::vector<char16_t> m_units;
     std::unique_ptr<LegacyDecoder> m_legacyDecoder;
     std::unique_ptr<LegacyEncoder> m_legacyEncoder;
+    std::unique_ptr<HelperThread> m_helper;
 
     // Cleared by the first fault: later inputs are still checked, so that every
     // unusable one can be named, but nothing more is written.
@@ -309,9 +326,24 @@ qint64 Joiner::consumeUtf8(const char *data, qint64 size)
     if (!scan.valid)
         return -1;
     const qint64 complete = qint64(scan.complete);
+    if (complete == 0)
+        return 0;
     if (m_writing && !m_utf8Output && m_legacyEncoder->convertsDirectly()) {
-        char *out = m_writer.take(m_legacyEncoder->maxBytes(std::size_t(complete)));
-        const LegacyEncoder::Result encoded = m_legacyEncoder->encodeUtf8(data, std::size_t(complete), out);
+        const std::size_t outPerByte = m_legacyEncoder->maxBytes(1);
+        char *out = m_writer.take(outPerByte * std::size_t(complete));
+        // Any byte that does not continue a character starts one.
+        std::size_t split = 0;
+        if (std::size_t(complete) >= minimumSplitChunk) {
+            split = std::size_t(complete) / 2;
+            while ((uchar(data[split]) & 0xC0) == 0x80)
+                ++split;
+        }
+        const LegacyEncoder &encoder = *m_legacyEncoder;
+        const Converted encoded = convertInHalves(
+            data, std::size_t(complete), split, outPerByte, out, [&encoder](const char *part, std::size_t size, char *to) {
+                const LegacyEncoder::Result result = encoder.encodeUtf8(part, size, to);
+                return Converted{result.read, result.written, true};
+            });
         submit(qint64(encoded.written));
         if (encoded.read < std::size_t(complete)) {
             const Utf8Scan character = scanUtf8(reinterpret_cast<const unsigned char *>(data) + encoded.read,
@@ -396,9 +428,18 @@ qint64 Joiner::consumeLocal(const char *data, qint64 size)
 {
     if (m_writing && m_utf8Output && m_legacyDecoder->convertsDirectly()) {
         char *out = m_writer.take(3 * std::size_t(size));
-        std::size_t written = 0;
-        const LegacyDecoder::Result decoded = m_legacyDecoder->decodeToUtf8(data, std::size_t(size), out, &written);
-        submit(decoded.valid ? qint64(written) : 0);
+        const std::size_t split =
+            std::size_t(size) >= minimumSplitChunk ? m_legacyDecoder->splitPoint(data, std::size_t(size)) : 0;
+        const LegacyDecoder &decoder = *m_legacyDecoder;
+        const Converted decoded = convertInHalves(
+            data, std::size_t(size), split, 3, out, [&decoder](const char *part, std::size_t partSize, char *to) {
+                Converted result;
+                const LegacyDecoder::Result r = decoder.decodeToUtf8(part, partSize, to, &result.written);
+                result.read = r.read;
+                result.valid = r.valid;
+                return result;
+            });
+        submit(decoded.valid ? qint64(decoded.written) : 0);
         return decoded.valid ? qint64(decoded.read) : -1;
     }
     const LegacyDecoder::Result decoded = m_legacyDecoder->decode(data, std::size_t(size));
@@ -472,6 +513,30 @@ void Joiner::rewindOutput(qint64 offset)
     m_submitted = offset;
     if (!m_output.seek(m_outputStart + offset))
         stop(JoinResult::Status::OutputFailed, m_output.errorString());
+}
+
+// Converts data[0, split) here and data[split, size) on the helper thread at the
+// same time, each part into its own region of `out`, which has room for
+// `outPerByte` bytes a byte of data; then joins the two outputs. The second part
+// counts only where the first converted to its very end. With no split, it is
+// all done here.
+template<typename Convert>
+Converted Joiner::convertInHalves(const char *data, std::size_t size, std::size_t split, std::size_t outPerByte,
+                                  char *out, Convert convert)
+{
+    if (split == 0 || split >= size)
+        return convert(data, size, out);
+    if (!m_helper)
+        m_helper = std::make_unique<HelperThread>();
+    char *secondOut = out + outPerByte * split;
+    Converted second;
+    m_helper->start([&] { second = convert(data + split, size - split, secondOut); });
+    const Converted first = convert(data, split, out);
+    m_helper->wait();
+    if (!first.valid || first.read != split)
+        return first;
+    std::memmove(out + first.written, secondOut, second.written);
+    return {split + second.read, first.written + second.written, second.valid};
 }
 
 void Joiner::recordUnrepresentable(QStringView text, qsizetype index)

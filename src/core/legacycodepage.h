@@ -61,6 +61,9 @@ public:
     // The same as decode(), written straight out as UTF-8 into `out`, which has
     // room for three bytes a byte of data.
     Result decodeToUtf8(const char *data, std::size_t size, char *out, std::size_t *written) const;
+    // A place about half-way through the data where a character certainly
+    // starts, so that the two parts can be decoded apart; 0 where none was found.
+    std::size_t splitPoint(const char *data, std::size_t size) const;
     // At the end of an input: true unless the codec still holds part of a character.
     bool endsCleanly();
 
