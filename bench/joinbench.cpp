@@ -139,10 +139,12 @@ qint64 totalSize(const QStringList &files)
     return total;
 }
 
-// What cat does: read each file and append its bytes, nothing else. With
-// `durable`, the copy is also flushed to the disk at the end, as the joiner's
-// save is, so that the two differ only in the joining work.
-bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durable)
+// Reads each input a chunk at a time and writes what `write` makes of every
+// chunk; `startFile` runs before each input. With `durable`, the output is
+// flushed to the disk at the end, as the joiner's save is.
+bool streamFiles(const QStringList &inputs, const QString &outputPath, bool durable,
+                 const std::function<void()> &startFile,
+                 const std::function<bool(const char *, qint64, QFile &)> &write)
 {
     QFile output(outputPath);
     if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -152,46 +154,42 @@ bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durabl
         QFile input(path);
         if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             return false;
+        startFile();
         for (;;) {
             const qint64 got = input.read(buffer.data(), buffer.size());
             if (got < 0)
                 return false;
             if (got == 0)
                 break;
-            if (output.write(buffer.constData(), got) != got)
+            if (!write(buffer.constData(), got, output))
                 return false;
         }
     }
     return !durable || flushToDisk(output);
 }
 
+// What cat does: read each file and append its bytes, nothing else; so that,
+// flushed, it differs from a join only in the joining work.
+bool copyBytes(const QStringList &inputs, const QString &outputPath, bool durable)
+{
+    return streamFiles(inputs, outputPath, durable, [] {}, [](const char *data, qint64 size, QFile &output) {
+        return output.write(data, size) == size;
+    });
+}
+
 // The same conversions as Qt's codec makes them, chunk by chunk, for comparison
 // with the joiner's own converters.
 bool convertThroughCodec(const QStringList &inputs, const QString &outputPath, QTextCodec *from, QTextCodec *to)
 {
-    QFile output(outputPath);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+    QTextCodec::ConverterState decodeState;
     QTextCodec::ConverterState encodeState;
-    QByteArray buffer(int(mib), Qt::Uninitialized);
-    for (const QString &path : inputs) {
-        QFile input(path);
-        if (!input.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-            return false;
-        QTextCodec::ConverterState decodeState;
-        for (;;) {
-            const qint64 got = input.read(buffer.data(), buffer.size());
-            if (got < 0)
-                return false;
-            if (got == 0)
-                break;
-            const QString text = from->toUnicode(buffer.constData(), int(got), &decodeState);
+    return streamFiles(
+        inputs, outputPath, true, [&] { decodeState = QTextCodec::ConverterState(); },
+        [&](const char *data, qint64 size, QFile &output) {
+            const QString text = from->toUnicode(data, int(size), &decodeState);
             const QByteArray bytes = to->fromUnicode(text.constData(), int(text.size()), &encodeState);
-            if (decodeState.invalidChars || encodeState.invalidChars || output.write(bytes) != bytes.size())
-                return false;
-        }
-    }
-    return flushToDisk(output);
+            return !decodeState.invalidChars && !encodeState.invalidChars && output.write(bytes) == bytes.size();
+        });
 }
 
 struct Case
