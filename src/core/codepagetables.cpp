@@ -374,8 +374,8 @@ std::size_t splitPoint(const CodePageTables &t, const char *data, std::size_t si
 {
     const auto *bytes = reinterpret_cast<const unsigned char *>(data);
     // Text has spaces and line ends often enough; a part of 4 KiB without one is
-    // rather decoded whole.
-    const std::size_t end = std::min(size, size / 2 + 4096);
+    // rather decoded whole. After the last byte there is nothing left to split off.
+    const std::size_t end = std::min(size / 2 + 4096, size == 0 ? 0 : size - 1);
     for (std::size_t i = size / 2; i < end; ++i) {
         if (t.standsAlone[bytes[i]])
             return i + 1;

@@ -4,13 +4,13 @@
 #include "helperthread.h"
 #include "inputfile.h"
 #include "legacycodepage.h"
+#include "unicodeinput.h"
 #include "utf8.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
@@ -27,62 +27,7 @@ namespace {
 // odd byte of UTF-16).
 constexpr qint64 maxCarry = 4;
 
-enum class Source { Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE, Local };
-
-struct ByteOrderMark
-{
-    Source source;
-    int length;
-};
-
-// The marks a text stream recognises; UTF-32 is tested before the UTF-16 mark it begins with.
-bool detectByteOrderMark(const unsigned char *head, qint64 size, ByteOrderMark *mark)
-{
-    const auto startsWith = [&](std::initializer_list<unsigned char> bytes) {
-        return size >= qint64(bytes.size()) && std::equal(bytes.begin(), bytes.end(), head);
-    };
-    if (startsWith({0xFF, 0xFE, 0x00, 0x00}))
-        *mark = {Source::Utf32LE, 4};
-    else if (startsWith({0x00, 0x00, 0xFE, 0xFF}))
-        *mark = {Source::Utf32BE, 4};
-    else if (startsWith({0xEF, 0xBB, 0xBF}))
-        *mark = {Source::Utf8, 3};
-    else if (startsWith({0xFF, 0xFE}))
-        *mark = {Source::Utf16LE, 2};
-    else if (startsWith({0xFE, 0xFF}))
-        *mark = {Source::Utf16BE, 2};
-    else
-        return false;
-    return true;
-}
-
-// Checks that surrogates pair up. Returns the number of units to use now (a
-// trailing high surrogate waits for its partner), or -1 for a lone surrogate.
-qsizetype completeUtf16Units(const char16_t *units, qsizetype count)
-{
-    for (qsizetype i = 0; i < count; ++i) {
-        const char16_t unit = units[i];
-        if ((unit & 0xF800) != 0xD800)
-            continue;
-        if (!QChar::isHighSurrogate(unit))
-            return -1;
-        if (i + 1 == count)
-            return i;
-        if (!QChar::isLowSurrogate(units[++i]))
-            return -1;
-    }
-    return count;
-}
-
 enum class Outcome { Ok, InvalidInput, ReadFailed, Stopped };
-
-// What converting part of a chunk came to.
-struct Converted
-{
-    std::size_t read = 0;    // bytes of input converted
-    std::size_t written = 0; // bytes of output
-    bool valid = true;       // false: the input is not valid where reading stopped
-};
 
 // Chunks at least this large are converted in two halves at once, where the
 // conversion is the slow part of a join (the legacy code page's).
@@ -112,9 +57,7 @@ private:
     void stop(JoinResult::Status status, const QString &outputError = QString());
     bool readSoFar(qint64 fileRead);
     void recordUnrepresentable(QStringView text, qsizetype index);
-    template<typename Convert>
-    Converted convertInHalves(const char *data, std::size_t size, std::size_t split, std::size_t outPerByte,
-                              char *out, Convert convert);
+    HelperThread &helper();
     QString sourceName(Source source) const;
 
     QFileDevice &m_output;
@@ -339,11 +282,13 @@ qint64 Joiner::consumeUtf8(const char *data, qint64 size)
                 ++split;
         }
         const LegacyEncoder &encoder = *m_legacyEncoder;
-        const Converted encoded = convertInHalves(
-            data, std::size_t(complete), split, outPerByte, out, [&encoder](const char *part, std::size_t size, char *to) {
-                const LegacyEncoder::Result result = encoder.encodeUtf8(part, size, to);
-                return Converted{result.read, result.written, true};
-            });
+        const auto encode = [&encoder](const char *part, std::size_t partSize, char *to) {
+            const LegacyEncoder::Result result = encoder.encodeUtf8(part, partSize, to);
+            return Converted{result.read, result.written, true};
+        };
+        const Converted encoded = split ? convertInHalves(helper(), data, std::size_t(complete), split, outPerByte,
+                                                          out, encode)
+                                        : encode(data, std::size_t(complete), out);
         submit(qint64(encoded.written));
         if (encoded.read < std::size_t(complete)) {
             const Utf8Scan character = scanUtf8(reinterpret_cast<const unsigned char *>(data) + encoded.read,
@@ -368,19 +313,7 @@ qint64 Joiner::consumeUtf8(const char *data, qint64 size)
 qint64 Joiner::consumeUtf16(Source source, const char *data, qint64 size)
 {
     const std::size_t count = std::size_t(size / 2);
-    const char16_t *units;
-    const bool native = (source == Source::Utf16LE) == (Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
-    if (native && reinterpret_cast<quintptr>(data) % alignof(char16_t) == 0) {
-        units = reinterpret_cast<const char16_t *>(data);
-    } else {
-        m_units.resize(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            const auto *bytes = reinterpret_cast<const uchar *>(data) + 2 * i;
-            m_units[i] = source == Source::Utf16LE ? qFromLittleEndian<quint16>(bytes)
-                                                   : qFromBigEndian<quint16>(bytes);
-        }
-        units = m_units.data();
-    }
+    const char16_t *units = utf16Units(source, data, count, m_units);
 
     if (m_writing && m_utf8Output) {
         // Checked and encoded in one pass, straight into the writer's buffer.
@@ -405,20 +338,9 @@ qint64 Joiner::consumeUtf32(Source source, const char *data, qint64 size)
 {
     const qint64 count = size / 4;
     m_units.resize(std::size_t(count * 2));
-    qsizetype length = 0;
-    for (qint64 i = 0; i < count; ++i) {
-        const auto *bytes = reinterpret_cast<const uchar *>(data) + 4 * i;
-        const char32_t codePoint = source == Source::Utf32LE ? qFromLittleEndian<quint32>(bytes)
-                                                             : qFromBigEndian<quint32>(bytes);
-        if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-            return -1;
-        if (codePoint >= 0x10000) {
-            m_units[std::size_t(length++)] = QChar::highSurrogate(codePoint);
-            m_units[std::size_t(length++)] = QChar::lowSurrogate(codePoint);
-        } else {
-            m_units[std::size_t(length++)] = char16_t(codePoint);
-        }
-    }
+    const qsizetype length = utf32ToUtf16(source, data, std::size_t(count), m_units.data());
+    if (length < 0)
+        return -1;
     if (m_writing)
         emitText(QStringView(m_units.data(), length));
     return count * 4;
@@ -431,14 +353,15 @@ qint64 Joiner::consumeLocal(const char *data, qint64 size)
         const std::size_t split =
             std::size_t(size) >= minimumSplitChunk ? m_legacyDecoder->splitPoint(data, std::size_t(size)) : 0;
         const LegacyDecoder &decoder = *m_legacyDecoder;
-        const Converted decoded = convertInHalves(
-            data, std::size_t(size), split, 3, out, [&decoder](const char *part, std::size_t partSize, char *to) {
-                Converted result;
-                const LegacyDecoder::Result r = decoder.decodeToUtf8(part, partSize, to, &result.written);
-                result.read = r.read;
-                result.valid = r.valid;
-                return result;
-            });
+        const auto decode = [&decoder](const char *part, std::size_t partSize, char *to) {
+            Converted result;
+            const LegacyDecoder::Result decoded = decoder.decodeToUtf8(part, partSize, to, &result.written);
+            result.read = decoded.read;
+            result.valid = decoded.valid;
+            return result;
+        };
+        const Converted decoded = split ? convertInHalves(helper(), data, std::size_t(size), split, 3, out, decode)
+                                        : decode(data, std::size_t(size), out);
         submit(decoded.valid ? qint64(decoded.written) : 0);
         return decoded.valid ? qint64(decoded.read) : -1;
     }
@@ -515,28 +438,11 @@ void Joiner::rewindOutput(qint64 offset)
         stop(JoinResult::Status::OutputFailed, m_output.errorString());
 }
 
-// Converts data[0, split) here and data[split, size) on the helper thread at the
-// same time, each part into its own region of `out`, which has room for
-// `outPerByte` bytes a byte of data; then joins the two outputs. The second part
-// counts only where the first converted to its very end. With no split, it is
-// all done here.
-template<typename Convert>
-Converted Joiner::convertInHalves(const char *data, std::size_t size, std::size_t split, std::size_t outPerByte,
-                                  char *out, Convert convert)
+HelperThread &Joiner::helper()
 {
-    if (split == 0 || split >= size)
-        return convert(data, size, out);
     if (!m_helper)
         m_helper = std::make_unique<HelperThread>();
-    char *secondOut = out + outPerByte * split;
-    Converted second;
-    m_helper->start([&] { second = convert(data + split, size - split, secondOut); });
-    const Converted first = convert(data, split, out);
-    m_helper->wait();
-    if (!first.valid || first.read != split)
-        return first;
-    std::memmove(out + first.written, secondOut, second.written);
-    return {split + second.read, first.written + second.written, second.valid};
+    return *m_helper;
 }
 
 void Joiner::recordUnrepresentable(QStringView text, qsizetype index)
@@ -548,23 +454,8 @@ void Joiner::recordUnrepresentable(QStringView text, qsizetype index)
 
 QString Joiner::sourceName(Source source) const
 {
-    switch (source) {
-    case Source::Utf8:
-        return QStringLiteral("UTF-8");
-    case Source::Utf16LE:
-        return QStringLiteral("UTF-16LE");
-    case Source::Utf16BE:
-        return QStringLiteral("UTF-16BE");
-    case Source::Utf32LE:
-        return QStringLiteral("UTF-32LE");
-    case Source::Utf32BE:
-        return QStringLiteral("UTF-32BE");
-    case Source::Local:
-        break;
-    }
-    return m_legacy.name();
+    return source == Source::Local ? m_legacy.name() : unicodeName(source);
 }
-
 
 JoinResult Joiner::finish()
 {
