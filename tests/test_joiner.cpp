@@ -11,10 +11,10 @@
 #include <QThread>
 
 #include <atomic>
+#include <limits>
 #include <thread>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -201,6 +201,12 @@ void TestJoiner::joins_data()
         << QList<QByteArray>{utf16LeBom + encoded("a", QStringConverter::Utf16LE), "b", utf8Bom + "c"} << U8
         << QByteArray("abc");
     const QString korean = QString::fromUtf8("한글 text\r\n");
+    const QString replacement = QString::fromUtf8("a\uFFFDb");
+    QTest::newRow("a U+FFFD that GB18030 really holds")
+        << QByteArray("GB18030") << QList<QByteArray>{QTextCodec::codecForName("GB18030")->fromUnicode(replacement)}
+        << U8 << replacement.toUtf8();
+    QTest::newRow("a UTF-8 mark takes all three bytes") << QByteArray("UTF-8") << QList<QByteArray>{"\xEF\xBB" "ABC"}
+                                                        << U8 << QString::fromUtf8("癤ABC").toUtf8();
     QTest::newRow("CP949 input on a UTF-8 system") << QByteArray("UTF-8") << QList<QByteArray>{cp949(korean), "."}
                                                    << U8 << korean.toUtf8() + ".";
     QTest::newRow("ANSI on a UTF-8 system is CP949") << QByteArray("UTF-8") << QList<QByteArray>{korean.toUtf8()}
@@ -276,7 +282,8 @@ void TestJoiner::splitCharactersSurviveEveryChunkBoundary()
     SystemCodec codec(system);
     const QStringList paths = writeInputs({input, input});
     const QString output = m_dir->filePath("out.txt");
-    for (qint64 chunk = 1; chunk <= 9; ++chunk) {
+    for (qint64 chunk : {qint64(1), qint64(2), qint64(3), qint64(4), qint64(5), qint64(6), qint64(7), qint64(8),
+                         qint64(9), std::numeric_limits<qint64>::max()}) {
         JoinOptions options;
         options.chunkSize = chunk;
         const JoinResult result = TextJoin::joinFiles(paths, output, encoding, options);
@@ -303,7 +310,7 @@ void TestJoiner::guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace()
     {
         // The guess finds an "é", which CP949 lacks, before it turns out wrong:
         // neither that nor the writing it stopped may outlive the guess.
-        const QByteArray legacy("\xC3\xA9\xB0\xA1");
+        const QByteArray legacy = "\xC3\xA9" + QByteArray(10, 'a') + "\xB0\xA1";
         const QStringList paths = writeInputs({legacy});
         const QString output = m_dir->filePath("cp949-out.txt");
         options.chunkSize = 2;
@@ -311,6 +318,16 @@ void TestJoiner::guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace()
         QCOMPARE(result.status, JoinResult::Status::Done);
         QCOMPARE(readAll(output), legacy);
         options.chunkSize = 4;
+    }
+    {
+        // Written after what the device already holds, also where an input is redone.
+        QFile output(m_dir->filePath("device.txt"));
+        QVERIFY(output.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(output.write("HEAD"), 4);
+        const QByteArray legacy = QByteArray(20, 'x') + cp949(QString::fromUtf8("가"));
+        QVERIFY(TextJoin::joinToDevice(writeInputs({legacy}), output, OutputEncoding::Utf8, options).ok());
+        output.close();
+        QCOMPARE(readAll(output.fileName()), "HEAD" + QByteArray(20, 'x') + QString::fromUtf8("가").toUtf8());
     }
     {
         SystemCodec codec("GB18030");
@@ -401,46 +418,60 @@ void TestJoiner::badInputsAreAllNamed_data()
     QTest::addColumn<QByteArray>("system");
     QTest::addColumn<QList<QByteArray>>("inputs");
     QTest::addColumn<QString>("faults");
+    QTest::addColumn<OutputEncoding>("encoding");
 
     const QByteArray good("fine\n");
     QTest::newRow("neither UTF-8 nor CP949")
         << QByteArray("UTF-8") << QList<QByteArray>{good, "caf\xE9\n", good, "x\xFF"}
-        << "1 encoding CP949 | 3 encoding CP949";
+        << "1 encoding CP949 | 3 encoding CP949" << OutputEncoding::Utf8;
     QTest::newRow("overlong form and surrogate after a UTF-8 mark")
         << QByteArray("UTF-8") << QList<QByteArray>{utf8Bom + "\xC0\xAF", utf8Bom + "\xED\xA0\x80"}
-        << "0 encoding UTF-8 | 1 encoding UTF-8";
+        << "0 encoding UTF-8 | 1 encoding UTF-8" << OutputEncoding::Utf8;
     QTest::newRow("UTF-8 cut short at the end") << QByteArray("UTF-8")
                                                 << QList<QByteArray>{good, utf8Bom + "ab\xEA\xB0"}
-                                                << "1 encoding UTF-8";
+                                                << "1 encoding UTF-8" << OutputEncoding::Utf8;
     QTest::newRow("a UTF-8 mark decides even on a CP949 system")
         << QByteArray("CP949") << QList<QByteArray>{utf8Bom + cp949(QString::fromUtf8("가"))}
-        << "0 encoding UTF-8";
+        << "0 encoding UTF-8" << OutputEncoding::Utf8;
     QTest::newRow("odd-length UTF-16") << QByteArray("UTF-8")
                                        << QList<QByteArray>{utf16LeBom + QByteArray("A\0B", 3)}
-                                       << "0 encoding UTF-16LE";
+                                       << "0 encoding UTF-16LE" << OutputEncoding::Utf8;
     QTest::newRow("lone surrogates in UTF-16")
         << QByteArray("UTF-8")
         << QList<QByteArray>{utf16BeBom + QByteArray("\xD8\x00\x00\x41", 4),
                              utf16LeBom + QByteArray("\x00\xDC", 2), utf16LeBom + QByteArray("\x00\xD8", 2)}
-        << "0 encoding UTF-16BE | 1 encoding UTF-16LE | 2 encoding UTF-16LE";
+        << "0 encoding UTF-16BE | 1 encoding UTF-16LE | 2 encoding UTF-16LE" << OutputEncoding::Utf8;
     QTest::newRow("UTF-32 beyond U+10FFFF, and a surrogate")
         << QByteArray("UTF-8")
         << QList<QByteArray>{utf32LeBom + QByteArray("\x00\x00\x11\x00", 4),
                              utf32LeBom + QByteArray("A\0\0\0\x00\xD8\x00\x00", 8)}
-        << "0 encoding UTF-32LE | 1 encoding UTF-32LE";
+        << "0 encoding UTF-32LE | 1 encoding UTF-32LE" << OutputEncoding::Utf8;
     QTest::newRow("invalid sequences in the middle")
         << QByteArray("UTF-8")
         << QList<QByteArray>{utf8Bom + "abc\xE0\x80\x80" "def", utf8Bom + "abcd\xED\xA0\x80" "ef",
                              utf8Bom + "abc\xEA\xB0" "xyz", utf16LeBom + QByteArray("a\0b\0\x00\xDC" "c\0", 8),
                              "abcd\xA2\xE8" "efgh", "abcdef\xB0 gh"}
         << "0 encoding UTF-8 | 1 encoding UTF-8 | 2 encoding UTF-8 | 3 encoding UTF-16LE | 4 encoding CP949 | "
-           "5 encoding CP949";
+           "5 encoding CP949" << OutputEncoding::Utf8;
     QTest::newRow("CP949 cut short, in the middle and at the end")
         << QByteArray("CP949") << QList<QByteArray>{"ab\xB0 cd", good, "ab\xB0"}
-        << "0 encoding CP949 | 2 encoding CP949";
+        << "0 encoding CP949 | 2 encoding CP949" << OutputEncoding::Utf8;
     QTest::newRow("a system codec that substitutes and counts nothing")
         << QByteArray(SubstitutingCodec::codecName) << QList<QByteArray>{"ab\xB0 cd", good, "\xA2\xE8", "?"}
-        << "0 encoding x-substituting-949 | 2 encoding x-substituting-949";
+        << "0 encoding x-substituting-949 | 2 encoding x-substituting-949" << OutputEncoding::Utf8;
+    QTest::newRow("undefined pair far enough in for whole blocks")
+        << QByteArray("UTF-8") << QList<QByteArray>{QByteArray(10, 'a') + "\x81\x20" + QByteArray(60, 'a')}
+        << "0 encoding CP949" << OutputEncoding::Utf8;
+    QTest::newRow("a lone surrogate on the way to ANSI")
+        << QByteArray("UTF-8") << QList<QByteArray>{utf16LeBom + QByteArray("\x00\xAC\x00\xD8" "A\0", 6)}
+        << "0 encoding UTF-16LE" << OutputEncoding::Local8Bit;
+    QTest::newRow("bad input is reported before what ANSI lacks")
+        << QByteArray("UTF-8") << QList<QByteArray>{QString::fromUtf8("é").toUtf8(), "\x80"} << "1 encoding CP949"
+        << OutputEncoding::Local8Bit;
+    // A code page of more than two bytes a character goes through its codec.
+    QTest::newRow("GB18030 cut short, and with a byte it lacks")
+        << QByteArray("GB18030") << QList<QByteArray>{"ab\x81\x30", "cd\x80" "ef"}
+        << "0 encoding GB18030 | 1 encoding GB18030" << OutputEncoding::Utf8;
 }
 
 void TestJoiner::badInputsAreAllNamed()
@@ -448,6 +479,7 @@ void TestJoiner::badInputsAreAllNamed()
     QFETCH(QByteArray, system);
     QFETCH(QList<QByteArray>, inputs);
     QFETCH(QString, faults);
+    QFETCH(OutputEncoding, encoding);
 
     SystemCodec codec(system);
     const QStringList paths = writeInputs(inputs);
@@ -458,7 +490,7 @@ void TestJoiner::badInputsAreAllNamed()
                          qint64(14), qint64(15), qint64(16), qint64(17)}) {
         JoinOptions options;
         options.chunkSize = chunk;
-        const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8, options);
+        const JoinResult result = TextJoin::joinFiles(paths, output, encoding, options);
         QVERIFY2(result.status == JoinResult::Status::InputFaults && faultSummary(result, paths) == faults,
                  qPrintable(QStringLiteral("chunk %1: %2").arg(chunk).arg(faultSummary(result, paths))));
         QVERIFY(!QFile::exists(output));
@@ -478,6 +510,9 @@ void TestJoiner::charactersTheCodePageLacksStopTheBind_data()
                                      << QString::fromUtf8("é");
     QTest::newRow("look-alike from a codec that counts nothing")
         << QByteArray(SubstitutingCodec::codecName) << QString::fromUtf8("abc é 😀") << QString::fromUtf8("é");
+    QTest::newRow("from UTF-16") << QByteArray("UTF-8") << QString::fromUtf8("가\uFEFF나😀") << QString(QChar(0xFEFF));
+    QTest::newRow("a code page that goes through its codec") << QByteArray("EUC-JP") << QString::fromUtf8("abc 漢字 한")
+                                                             << QString::fromUtf8("한");
     QTest::newRow("'?' from a codec that counts nothing")
         << QByteArray(SubstitutingCodec::codecName) << QString::fromUtf8("a?b😀") << QString::fromUtf8("😀");
 }
@@ -489,7 +524,9 @@ void TestJoiner::charactersTheCodePageLacksStopTheBind()
     QFETCH(QString, first);
 
     SystemCodec codec(system);
-    const QStringList paths = writeInputs({"ok", text.toUtf8()});
+    const bool fromUtf16 = QByteArray(QTest::currentDataTag()) == "from UTF-16";
+    const QByteArray input = fromUtf16 ? utf16LeBom + encoded(text, QStringConverter::Utf16LE) : text.toUtf8();
+    const QStringList paths = writeInputs({"ok", input});
     const QString output = m_dir->filePath("out.txt");
     for (qint64 chunk = 1; chunk <= 10; ++chunk) {
         JoinOptions options;
@@ -608,7 +645,8 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
 void TestJoiner::outputThatCannotBeCreatedIsReported_data()
 {
     QTest::addColumn<QString>("output");
-    QTest::addColumn<int>("node"); // 0: none, 1: a FIFO, 2: a character device
+    QTest::addColumn<int>("node"); // 0: none, 1: a FIFO, 2: a character device, 3: links in a loop,
+                                   // 4: a FIFO made while the join runs
     QTest::addColumn<JoinResult::Status>("status");
     const auto failed = JoinResult::Status::OutputFailed;
     const auto notAFile = JoinResult::Status::OutputNotRegularFile;
@@ -618,6 +656,8 @@ void TestJoiner::outputThatCannotBeCreatedIsReported_data()
 #ifdef Q_OS_UNIX
     QTest::newRow("a FIFO") << "fifo" << 1 << notAFile;
     QTest::newRow("a character device") << "null" << 2 << notAFile;
+    QTest::newRow("links in a loop") << "loop" << 3 << notAFile;
+    QTest::newRow("a FIFO made during the join") << "fifo" << 4 << notAFile;
 #endif
 }
 
@@ -635,18 +675,30 @@ void TestJoiner::outputThatCannotBeCreatedIsReported()
     // The same device as /dev/null, made here, so that a fault would replace a node of the test's own.
     if (node == 2 && ::mknod(QFile::encodeName(path).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
         QSKIP("making a device node needs privileges this test does not have");
+    if (node == 3)
+        QVERIFY(QFile::link(path + ".other", path) && QFile::link(path, path + ".other"));
 #endif
     const QStringList paths = writeInputs({"text"});
-    const JoinResult result = TextJoin::joinFiles(paths, path, OutputEncoding::Utf8);
+    JoinOptions options;
+#ifdef Q_OS_UNIX
+    if (node == 4)
+        options.progress = [&](qint64) {
+            if (!pipe)
+                pipe = std::make_unique<Fifo>(path, QByteArray(), false);
+            return true;
+        };
+#endif
+    const JoinResult result = TextJoin::joinFiles(paths, path, OutputEncoding::Utf8, options);
     QCOMPARE(result.status, status);
     QVERIFY(status != JoinResult::Status::OutputFailed || !result.outputError.isEmpty());
     if (node)
-        QVERIFY(QFileInfo::exists(path) && !QFileInfo(path).isFile());
+        QVERIFY((QFileInfo::exists(path) || QFileInfo(path).isSymLink()) && !QFileInfo(path).isFile());
 }
 
 namespace {
 
-// A file that accepts a given number of bytes and then fails, as a full disk would.
+// A file whose write across a given size fails, as on a full disk, and whose
+// later writes would go through again, as after someone freed some space.
 class FailingFile : public QFile
 {
 public:
@@ -659,7 +711,8 @@ public:
 protected:
     qint64 writeData(const char *data, qint64 size) override
     {
-        if (pos() + size > m_capacity) {
+        if (!m_failed && pos() + size > m_capacity) {
+            m_failed = true;
             setErrorString(QStringLiteral("No space left on device"));
             return -1;
         }
@@ -668,6 +721,7 @@ protected:
 
 private:
     qint64 m_capacity;
+    bool m_failed = false;
 };
 
 } // namespace
@@ -747,15 +801,14 @@ void TestJoiner::fileSizeLimitGivesTheSystemsReason()
     if (chunk > 1)
         options.chunkSize = chunk;
 
+    // SIGXFSZ keeps its default, which kills the process: the join must fail, not die.
     rlimit saved;
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
     rlimit limited = saved;
     limited.rlim_cur = rlim_t(limit);
-    const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Utf8, options);
     setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, savedHandler);
 
     QCOMPARE(result.status, JoinResult::Status::OutputFailed);
     QCOMPARE(result.outputError, QString("File too large"));

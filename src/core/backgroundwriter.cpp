@@ -5,6 +5,9 @@
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #endif
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#endif
 
 namespace TextJoin {
 
@@ -23,6 +26,19 @@ void startWriteback(QIODevice &device)
         ::sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
 #else
     Q_UNUSED(device);
+#endif
+}
+
+// A write past the process's file size limit raises SIGXFSZ, which by default
+// kills the program. Blocked on the writing thread, it stays pending there and
+// the write fails with EFBIG instead, which is reported like any other failure.
+void keepFileSizeLimitFromKilling()
+{
+#ifdef Q_OS_UNIX
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGXFSZ);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 #endif
 }
 
@@ -101,6 +117,7 @@ qint64 BackgroundWriter::written() const
 
 void BackgroundWriter::run()
 {
+    keepFileSizeLimitFromKilling();
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });

@@ -2,13 +2,14 @@
 
 #include <QFile>
 
+#include <cerrno>
+
 #ifdef Q_OS_WIN
 #include <QDir>
 #include <qt_windows.h>
 #include <fcntl.h>
 #include <io.h>
 #else
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -27,6 +27,10 @@ namespace {
 // odd byte of UTF-16).
 constexpr qint64 maxCarry = 4;
 
+// Memory use is a small multiple of the chunk size; beyond this, larger chunks
+// gain nothing.
+constexpr qint64 maxChunkSize = 64 << 20;
+
 enum class Outcome { Ok, InvalidInput, ReadFailed, Stopped };
 
 // Chunks at least this large are converted in two halves at once, where the
@@ -95,7 +99,7 @@ Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &
     : m_output(output)
     , m_legacy(LegacyCodePage::system())
     , m_utf8Output(encoding == OutputEncoding::Utf8)
-    , m_chunkSize(std::max<qint64>(options.chunkSize, 1))
+    , m_chunkSize(std::clamp<qint64>(options.chunkSize, 1, maxChunkSize))
     , m_outputStart(output.pos())
     , m_input(std::size_t(m_chunkSize + maxCarry))
     , m_progress(options.progress)
@@ -498,10 +502,16 @@ JoinResult joinToDevice(const QStringList &inputs, QFileDevice &output, OutputEn
 namespace {
 
 // The output replaces what is at its path by renaming over it, which must never
-// happen to a folder, a pipe or a device.
+// happen to a folder, a pipe or a device. Links are followed as the save follows
+// them; a chain of links that never ends names no file either.
 bool isSomethingButAFile(const QString &path)
 {
-    const QFileInfo info(path);
+    QFileInfo info(path);
+    for (int depth = 0; info.isSymLink(); ++depth) {
+        if (depth == 128)
+            return true;
+        info.setFile(info.symLinkTarget());
+    }
     return info.exists() && !info.isFile();
 }
 

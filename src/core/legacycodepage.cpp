@@ -47,7 +47,7 @@ QString systemCodePageName(QTextCodec *codec)
 LegacyCodePage LegacyCodePage::system()
 {
     QTextCodec *systemCodec = QTextCodec::codecForLocale();
-    return choose(systemCodec, systemIsUtf8(systemCodec), QTextCodec::codecForName("CP949"));
+    return choose(systemCodec, systemCodec && systemIsUtf8(systemCodec), QTextCodec::codecForName("CP949"));
 }
 
 LegacyCodePage LegacyCodePage::choose(QTextCodec *systemCodec, bool systemIsUtf8, QTextCodec *cp949)
@@ -99,7 +99,9 @@ LegacyDecoder::Result LegacyDecoder::decode(const char *data, std::size_t size)
 
     Fallback &f = *m_fallback;
     f.text = f.codec->toUnicode(data, int(size), &f.state);
-    if (f.state.invalidChars > 0 || f.text.contains(QChar::ReplacementCharacter))
+    // A U+FFFD the codec made up does not encode back to the bytes it replaced;
+    // one the text really holds does.
+    if (f.state.invalidChars > 0)
         return {0, false};
     f.unmatched.append(data, qsizetype(size));
     const QByteArray back = f.codec->fromUnicode(f.text);
