@@ -15,18 +15,24 @@ namespace {
 
 // Written data waits in the page cache until the save flushes it all at the end,
 // which for gigabytes takes seconds that cannot be cancelled. Starting the disk
-// on it every few megabytes overlaps that flush with the rest of the join. Only
-// Linux offers this without waiting for the disk.
+// on each few megabytes once written overlaps that flush with the rest of the
+// join. Only Linux offers this without waiting for the disk.
 constexpr qint64 writebackStep = 16 << 20;
 
-void startWriteback(QIODevice &device)
+// Starts writing back the bytes written since `from`, once there are enough of
+// them; returns where the next range starts.
+qint64 startWriteback(QIODevice &device, qint64 from)
 {
+    const qint64 to = device.pos();
+    if (to < from)
+        return to; // rewound
+    if (to - from < writebackStep)
+        return from;
 #ifdef Q_OS_LINUX
     if (auto *file = qobject_cast<QFileDevice *>(&device); file && file->handle() >= 0)
-        ::sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-#else
-    Q_UNUSED(device);
+        ::sync_file_range(file->handle(), from, to - from, SYNC_FILE_RANGE_WRITE);
 #endif
+    return to;
 }
 
 // A write past the process's file size limit raises SIGXFSZ, which by default
@@ -118,6 +124,7 @@ qint64 BackgroundWriter::written() const
 void BackgroundWriter::run()
 {
     keepFileSizeLimitFromKilling();
+    qint64 writebackFrom = m_device.pos();
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
@@ -145,8 +152,8 @@ void BackgroundWriter::run()
             done += wrote;
         }
 
-        if (!skip && (m_written + done) / writebackStep != m_written / writebackStep)
-            startWriteback(m_device);
+        if (!skip)
+            writebackFrom = startWriteback(m_device, writebackFrom);
 
         lock.lock();
         if (!skip) {
