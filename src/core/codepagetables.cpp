@@ -1,5 +1,7 @@
 #include "codepagetables.h"
 
+#include "asciiruns.h"
+
 #include <QStringView>
 #include <QTextCodec>
 #include <QtEndian>
@@ -16,13 +18,6 @@
 #endif
 
 namespace TextJoin {
-
-namespace {
-
-constexpr std::uint64_t highBits = 0x8080808080808080ull;
-constexpr std::uint64_t nonAsciiUnits = 0xFF80FF80FF80FF80ull;
-
-} // namespace
 
 // Decoding and encoding tables of a single- or double-byte code page, derived
 // from its codec by asking it about every byte, every pair that starts with a
@@ -243,15 +238,6 @@ const CodePageTables *tablesFor(QTextCodec *codec)
 
 namespace {
 
-bool isAsciiBlock(const unsigned char *data)
-{
-    std::uint64_t first;
-    std::uint64_t second;
-    std::memcpy(&first, data, 8);
-    std::memcpy(&second, data + 8, 8);
-    return ((first | second) & highBits) == 0;
-}
-
 // Decodes into UTF-16 or, with bytes for units, straight into UTF-8.
 template<typename Unit>
 TableConversion decodeWithTables(const CodePageTables &t, const unsigned char *data, std::size_t size, Unit *out)
@@ -267,7 +253,7 @@ TableConversion decodeWithTables(const CodePageTables &t, const unsigned char *d
         // Trail bytes can be ASCII letters, so runs of ASCII are only taken from
         // a character boundary, which is where this loop always stands.
         if (asciiIsAscii) {
-            while (i + 16 <= size && isAsciiBlock(data + i)) {
+            while (i + 16 <= size && areAsciiBytes16(data + i)) {
                 for (int k = 0; k < 16; ++k)
                     out[o + k] = data[i + k];
                 i += 16;
@@ -345,8 +331,8 @@ TableConversion decodeToUtf8(const CodePageTables &t, const char *data, std::siz
     std::size_t o = 0;
     while (i + 65 <= size) {
         const unsigned char *block = bytes + i;
-        if (asciiIsAscii && isAsciiBlock(block) && isAsciiBlock(block + 16) && isAsciiBlock(block + 32)
-            && isAsciiBlock(block + 48)) {
+        if (asciiIsAscii && areAsciiBytes16(block) && areAsciiBytes16(block + 16) && areAsciiBytes16(block + 32)
+            && areAsciiBytes16(block + 48)) {
             std::memcpy(out + o, block, 64);
             i += 64;
             o += 64;
@@ -391,13 +377,7 @@ TableConversion encodeUtf16(const CodePageTables &t, QStringView text, char *out
     std::size_t o = 0;
     while (i < size) {
         if (t.asciiIsAscii) {
-            while (i + 8 <= size) {
-                std::uint64_t first;
-                std::uint64_t second;
-                std::memcpy(&first, units + i, 8);
-                std::memcpy(&second, units + i + 4, 8);
-                if ((first | second) & nonAsciiUnits)
-                    break;
+            while (i + 8 <= size && areAsciiUnits4(units + i) && areAsciiUnits4(units + i + 4)) {
                 for (int k = 0; k < 8; ++k)
                     out[o + k] = char(units[i + k]);
                 i += 8;

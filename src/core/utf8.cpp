@@ -1,5 +1,7 @@
 #include "utf8.h"
 
+#include "asciiruns.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -13,9 +15,6 @@ namespace TextJoin {
 
 namespace {
 
-constexpr std::uint64_t highBits = 0x8080808080808080ull;
-constexpr std::uint64_t nonAsciiUnits = 0xFF80FF80FF80FF80ull;
-
 inline bool isContinuation(unsigned char byte)
 {
     return (byte & 0xC0) == 0x80;
@@ -28,15 +27,8 @@ Utf8Scan scanUtf8Portable(const unsigned char *data, std::size_t size)
     std::size_t i = 0;
     while (i < size) {
         // Most text is long runs of ASCII: test sixteen bytes at a time.
-        while (i + 16 <= size) {
-            std::uint64_t first;
-            std::uint64_t second;
-            std::memcpy(&first, data + i, 8);
-            std::memcpy(&second, data + i + 8, 8);
-            if ((first | second) & highBits)
-                break;
+        while (i + 16 <= size && areAsciiBytes16(data + i))
             i += 16;
-        }
         if (i >= size)
             break;
 
@@ -129,11 +121,7 @@ Utf16Conversion encodeFrom(const char16_t *units, std::size_t count, std::size_t
         return Utf16Conversion{i, std::size_t(bytes - reinterpret_cast<unsigned char *>(out)), valid};
     };
     while (i < until) {
-        while (i + 4 <= until) {
-            std::uint64_t four;
-            std::memcpy(&four, units + i, 8);
-            if (four & nonAsciiUnits)
-                break;
+        while (i + 4 <= until && areAsciiUnits4(units + i)) {
             for (int k = 0; k < 4; ++k)
                 bytes[k] = static_cast<unsigned char>(units[i + k]);
             bytes += 4;
