@@ -217,8 +217,11 @@ Outcome Joiner::copy(QFile &input, Source source, const QByteArray &start)
             return Outcome::Ok;
         }
         startSeen = true;
-        if (!readSoFar(m_fileRead + got))
+        if (!readSoFar(m_fileRead + got)) {
+            if (direct)
+                m_writer.submit(0);
             return Outcome::Stopped;
+        }
         const qint64 size = carried + got;
         qint64 used;
         if (direct) {
