@@ -11,6 +11,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <limits>
 #include <thread>
 
@@ -18,7 +20,9 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/socket.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -77,8 +81,30 @@ protected:
     }
 };
 
+// GB18030 as a codec that forgets the first bytes of a character cut short at
+// the end of what it is given, instead of holding them or counting them.
+class ForgetfulCodec : public QTextCodec
+{
+public:
+    static constexpr const char *codecName = "x-forgetful-gb18030";
+
+    QByteArray name() const override { return codecName; }
+    int mibEnum() const override { return 0; }
+
+protected:
+    QString convertToUnicode(const char *in, int length, ConverterState *) const override
+    {
+        ConverterState forgotten;
+        return QTextCodec::codecForName("GB18030")->toUnicode(in, length, &forgotten);
+    }
+    QByteArray convertFromUnicode(const QChar *in, int length, ConverterState *state) const override
+    {
+        return QTextCodec::codecForName("GB18030")->fromUnicode(in, length, state);
+    }
+};
+
 // Qt keeps every codec once made, and finds it by name.
-const bool substitutingCodecMade = (new SubstitutingCodec, true);
+const bool testCodecsMade = (new SubstitutingCodec, new ForgetfulCodec, true);
 
 } // namespace
 
@@ -96,6 +122,8 @@ private slots:
     void guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace();
     void sameFileTwiceIsJoinedTwice();
     void progressCountsEveryInputByteOnce();
+    void changesWhileReadingAndLateCancels_data();
+    void changesWhileReadingAndLateCancels();
     void largeChunksAreConvertedInTwoHalves_data();
     void largeChunksAreConvertedInTwoHalves();
 
@@ -150,6 +178,7 @@ QString TestJoiner::faultSummary(const JoinResult &result, const QStringList &in
     for (const InputFault &fault : result.inputFaults) {
         const QString kind = fault.kind == InputFault::Kind::CannotRead       ? "unreadable"
                            : fault.kind == InputFault::Kind::NotRegularFile ? "not a file"
+                           : fault.kind == InputFault::Kind::Changed        ? "changed"
                                                                              : "encoding";
         const int index = inputs.indexOf(fault.path);
         lines << QStringLiteral("%1 %2 %3").arg(index).arg(kind, fault.detail);
@@ -259,6 +288,10 @@ void TestJoiner::splitCharactersSurviveEveryChunkBoundary_data()
                               << OutputEncoding::Utf8 << expected;
     QTest::newRow("CP949") << QByteArray("CP949") << cp949(QString::fromUtf8("가나 다\r\n라"))
                            << OutputEncoding::Utf8 << QString::fromUtf8("가나 다\r\n라").toUtf8();
+    const QString throughCodec = QString::fromUtf8("a가€b");
+    QTest::newRow("GB18030, through its codec") << QByteArray("GB18030")
+                                                << QTextCodec::codecForName("GB18030")->fromUnicode(throughCodec)
+                                                << OutputEncoding::Utf8 << throughCodec.toUtf8();
     // Only a file's very first bytes can be a byte-order mark; anywhere else
     // U+FEFF is a character like any other.
     const QString zwnbsp = QString::fromUtf8("a\uFEFFb\uFEFF\uFEFF가\uFEFF");
@@ -342,7 +375,8 @@ void TestJoiner::guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace()
 }
 
 // Progress only goes forward, also over an input read twice (a UTF-8 guess that
-// turned out wrong), and ends at the inputs' total size.
+// turned out wrong), and ends at the inputs' total size; the second reading asks
+// too, and so does the join once more after the last input.
 void TestJoiner::progressCountsEveryInputByteOnce()
 {
     const QByteArray legacy = QByteArray(20, 'x') + cp949(QString::fromUtf8("가나"));
@@ -355,12 +389,104 @@ void TestJoiner::progressCountsEveryInputByteOnce()
         return true;
     };
     int committing = 0;
-    options.committing = [&] { ++committing; };
+    options.committing = [&] { return ++committing; };
     QVERIFY(TextJoin::joinFiles(paths, m_dir->filePath("out.txt"), OutputEncoding::Utf8, options).ok());
-    QCOMPARE(reported.last(), qint64(3 + legacy.size() + 12));
-    for (qsizetype i = 1; i < reported.size(); ++i)
-        QVERIFY2(reported[i] > reported[i - 1], qPrintable(QString::number(i)));
+    const qint64 total = 3 + legacy.size() + 12;
+    QCOMPARE(reported.last(), total);
+    QVERIFY(std::is_sorted(reported.begin(), reported.end()));
+    // 1 for "abc"; 6 for the guess, 6 for the second reading; 4 for UTF-16; 1 after the last.
+    QCOMPARE(reported.size(), 18);
+    QCOMPARE(reported.count(3 + legacy.size()), 1 + 6);
     QCOMPARE(committing, 1);
+}
+
+// Something changes an input while it is read, or the user cancels late: the
+// progress callback does it, at one of its calls.
+void TestJoiner::changesWhileReadingAndLateCancels_data()
+{
+    QTest::addColumn<QString>("action"); // rewrite, truncate, grow, rename, cancel
+    QTest::addColumn<QString>("when");   // first call, guess read, second reading, last call
+    QTest::addColumn<QString>("outcome"); // changed, old text, cancelled
+
+    QTest::newRow("rewritten in place") << "rewrite" << "first call" << "changed";
+    QTest::newRow("cut short") << "truncate" << "first call" << "changed";
+    QTest::newRow("grown") << "grow" << "first call" << "changed";
+    QTest::newRow("rewritten once the guess has read it") << "rewrite" << "guess read" << "changed";
+    QTest::newRow("cut short once the guess has read it") << "truncate" << "guess read" << "changed";
+#ifdef Q_OS_UNIX
+    // The input already open is the file renamed away, which keeps its content.
+    QTest::newRow("another file renamed over it") << "rename" << "first call" << "old text";
+    QTest::newRow("another renamed over it once the guess has read it") << "rename" << "guess read" << "old text";
+#endif
+    QTest::newRow("cancelled during the second reading") << "cancel" << "second reading" << "cancelled";
+    QTest::newRow("cancelled after the last chunk") << "cancel" << "last call" << "cancelled";
+}
+
+void TestJoiner::changesWhileReadingAndLateCancels()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, when);
+    QFETCH(QString, outcome);
+
+    const QString output = m_dir->filePath("out.txt");
+    const QByteArray previous("the previous output\n");
+    QVERIFY(QFile::rename(writeInputs({previous}).first(), output));
+    // Valid UTF-8 until a CP949 tail: guessed as UTF-8, then read again as CP949.
+    const QByteArray text = QByteArray(40, 'x') + cp949(QString::fromUtf8("가"));
+    const QString input = writeInputs({text}).first();
+    // As files usually are: last written well before the bind, so that a change
+    // shows in the modification time even where the file keeps its size.
+    {
+        QFile file(input);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
+    }
+
+    JoinOptions options;
+    options.chunkSize = 8;
+    int calls = 0;
+    options.progress = [&](qint64) { return ++calls > 0; };
+    QVERIFY(TextJoin::joinFiles({input}, m_dir->filePath("undisturbed.txt"), OutputEncoding::Utf8, options).ok());
+    const int lastCall = calls;
+
+    calls = 0;
+    int wholeFileReported = 0;
+    options.progress = [&](qint64 read) {
+        ++calls;
+        wholeFileReported += read == text.size();
+        const bool now = (when == "first call" && calls == 1)
+            || (when == "guess read" && read == text.size() && wholeFileReported == 1)
+            || (when == "second reading" && wholeFileReported == 2 && calls < lastCall)
+            || (when == "last call" && calls == lastCall);
+        if (!now)
+            return true;
+        if (action == "cancel")
+            return false;
+        if (action == "truncate") {
+            QFile::resize(input, 10);
+        } else if (action == "rename") {
+            const QString other = m_dir->filePath("other.txt");
+            QFile file(other);
+            file.open(QIODevice::WriteOnly);
+            file.write("another file");
+            file.close();
+            std::rename(QFile::encodeName(other).constData(), QFile::encodeName(input).constData());
+        } else {
+            QFile file(input);
+            file.open(action == "grow" ? QIODevice::Append : QIODevice::WriteOnly);
+            file.write(action == "grow" ? QByteArray("more") : QByteArray(40, 'y') + "\xB0\xA1");
+        }
+        return true;
+    };
+    const JoinResult result = TextJoin::joinFiles({input}, output, OutputEncoding::Utf8, options);
+    if (outcome == "old text") {
+        QCOMPARE(result.status, JoinResult::Status::Done);
+        QCOMPARE(readAll(output), QByteArray(40, 'x') + QString::fromUtf8("가").toUtf8());
+        return;
+    }
+    QCOMPARE(result.status, outcome == "changed" ? JoinResult::Status::InputFaults : JoinResult::Status::Cancelled);
+    QCOMPARE(faultSummary(result, {input}), outcome == "changed" ? "0 changed " : "");
+    QCOMPARE(readAll(output), previous);
 }
 
 // A large chunk of the legacy code page is converted in two halves at once; what
@@ -382,6 +508,12 @@ void TestJoiner::largeChunksAreConvertedInTwoHalves_data()
     QTest::newRow("UTF-8 to CP949") << text.toUtf8() << OutputEncoding::Local8Bit << cp949(text);
     QTest::newRow("bad CP949 in the first half") << withBytes(early) << OutputEncoding::Utf8 << QByteArray("0 encoding CP949");
     QTest::newRow("bad CP949 in the second half") << withBytes(late) << OutputEncoding::Utf8 << QByteArray("0 encoding CP949");
+    // Hangul only, so the first byte that stands alone after the middle is the
+    // space that cuts the pair short.
+    const QByteArray hangul = cp949(QString::fromUtf8("가나다라").repeated(10000));
+    QTest::newRow("lead byte cut short where the halves meet")
+        << hangul.left(hangul.size() / 2 + 100) + "\xB0 " + hangul.mid(hangul.size() / 2 + 100)
+        << OutputEncoding::Utf8 << QByteArray("0 encoding CP949");
     QTest::newRow("lacking in the second half") << with("é", late).toUtf8() << OutputEncoding::Local8Bit
                                                << QByteArray("é");
     QTest::newRow("lacking in both halves") << with("é", late).insert(early, QString::fromUtf8("😀")).toUtf8()
@@ -441,11 +573,12 @@ void TestJoiner::badInputsAreAllNamed_data()
         << QList<QByteArray>{utf16BeBom + QByteArray("\xD8\x00\x00\x41", 4),
                              utf16LeBom + QByteArray("\x00\xDC", 2), utf16LeBom + QByteArray("\x00\xD8", 2)}
         << "0 encoding UTF-16BE | 1 encoding UTF-16LE | 2 encoding UTF-16LE" << OutputEncoding::Utf8;
-    QTest::newRow("UTF-32 beyond U+10FFFF, and a surrogate")
+    QTest::newRow("UTF-32 beyond U+10FFFF, and surrogates at both ends")
         << QByteArray("UTF-8")
         << QList<QByteArray>{utf32LeBom + QByteArray("\x00\x00\x11\x00", 4),
-                             utf32LeBom + QByteArray("A\0\0\0\x00\xD8\x00\x00", 8)}
-        << "0 encoding UTF-32LE | 1 encoding UTF-32LE" << OutputEncoding::Utf8;
+                             utf32LeBom + QByteArray("A\0\0\0\x00\xD8\x00\x00", 8),
+                             utf32LeBom + QByteArray("\xFF\xDF\x00\x00", 4)}
+        << "0 encoding UTF-32LE | 1 encoding UTF-32LE | 2 encoding UTF-32LE" << OutputEncoding::Utf8;
     QTest::newRow("invalid sequences in the middle")
         << QByteArray("UTF-8")
         << QList<QByteArray>{utf8Bom + "abc\xE0\x80\x80" "def", utf8Bom + "abcd\xED\xA0\x80" "ef",
@@ -469,6 +602,9 @@ void TestJoiner::badInputsAreAllNamed_data()
         << QByteArray("UTF-8") << QList<QByteArray>{QString::fromUtf8("é").toUtf8(), "\x80"} << "1 encoding CP949"
         << OutputEncoding::Local8Bit;
     // A code page of more than two bytes a character goes through its codec.
+    QTest::newRow("cut short at the end, through a codec that forgets it")
+        << QByteArray(ForgetfulCodec::codecName) << QList<QByteArray>{good, "ab\x81\x30"}
+        << "1 encoding x-forgetful-gb18030" << OutputEncoding::Utf8;
     QTest::newRow("GB18030 cut short, and with a byte it lacks")
         << QByteArray("GB18030") << QList<QByteArray>{"ab\x81\x30", "cd\x80" "ef"}
         << "0 encoding GB18030 | 1 encoding GB18030" << OutputEncoding::Utf8;
@@ -569,6 +705,28 @@ public:
 private:
     int m_writer = -1;
 };
+
+// A socket bound to a path in the test folder, as a program listening there has one.
+class Socket
+{
+public:
+    explicit Socket(const QString &path)
+        : m_socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        if (m_socket < 0 || std::size_t(name.size()) >= sizeof address.sun_path)
+            qFatal("cannot make a socket");
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        if (::bind(m_socket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0)
+            qFatal("cannot bind a socket");
+    }
+    ~Socket() { ::close(m_socket); }
+
+private:
+    int m_socket;
+};
 #endif
 
 } // namespace
@@ -576,7 +734,7 @@ private:
 void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
 {
     QTest::addColumn<QString>("badInput");
-    QTest::addColumn<int>("fifo"); // 0: none, 1: without a writer, 2: with a writer and the content
+    QTest::addColumn<int>("fifo"); // 0: none, 1: without a writer, 2: with a writer and the content, 3: a socket
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("faults"); // none: the join is cancelled from another thread
     QTest::newRow("cancelled") << "input0.txt" << 0 << QByteArray() << QString();
@@ -589,6 +747,7 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
     QTest::newRow("FIFO with a UTF-8 mark") << "fifo" << 2 << utf8Bom + QString::fromUtf8("가나").toUtf8() << notAFile;
     QTest::newRow("FIFO with CP949") << "fifo" << 2 << cp949(QString::fromUtf8("가나다라")) << notAFile;
     QTest::newRow("FIFO without a writer") << "fifo" << 1 << QByteArray() << notAFile;
+    QTest::newRow("socket") << "socket" << 3 << QByteArray() << notAFile;
     QTest::newRow("endless device") << "/dev/zero" << 0 << QByteArray() << notAFile;
     QTest::newRow("empty device") << "/dev/null" << 0 << QByteArray() << notAFile;
 #endif
@@ -608,8 +767,11 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
     QVERIFY(QFile::rename(m_dir->filePath("input0.txt"), output));
 #ifdef Q_OS_UNIX
     std::unique_ptr<Fifo> pipe;
-    if (fifo)
+    if (fifo == 1 || fifo == 2)
         pipe = std::make_unique<Fifo>(m_dir->filePath(badInput), content, fifo == 2);
+    std::unique_ptr<Socket> socket;
+    if (fifo == 3)
+        socket = std::make_unique<Socket>(m_dir->filePath(badInput));
 #endif
 
     const QStringList paths{writeInputs({"good"}).first(), QDir(m_dir->path()).absoluteFilePath(badInput)};
@@ -728,16 +890,22 @@ private:
 
 void TestJoiner::writeFailureMidwayIsReported()
 {
-    const QStringList paths = writeInputs({QByteArray(100, 'a'), QByteArray(100, 'b'), QByteArray(100, 'c')});
+    QList<QByteArray> inputs(50, QByteArray(100, 'x'));
+    inputs.prepend(QByteArray(100, 'a'));
+    const QStringList paths = writeInputs(inputs);
     FailingFile output(m_dir->filePath("out.txt"), 150);
     QVERIFY(output.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     JoinOptions options;
     options.chunkSize = 32;
+    qint64 read = 0;
+    options.progress = [&](qint64 bytes) { return (read = bytes) >= 0; };
     const JoinResult result = TextJoin::joinToDevice(paths, output, OutputEncoding::Utf8, options);
     QCOMPARE(result.status, JoinResult::Status::OutputFailed);
     QCOMPARE(result.outputError, QString("No space left on device"));
     QCOMPARE(result.bytesWritten, output.size());
     QVERIFY(result.bytesWritten > 100 && result.bytesWritten <= 150);
+    // The join stops at once, a few chunks on at most, not at the end of the inputs.
+    QVERIFY2(read < 1000, qPrintable(QString::number(read)));
 }
 
 namespace {

@@ -60,6 +60,7 @@ private:
     void rewindOutput(qint64 offset);
     void stop(JoinResult::Status status, const QString &outputError = QString());
     bool readSoFar(qint64 fileRead);
+    bool goOn();
     void recordUnrepresentable(QStringView text, qsizetype index);
     HelperThread &helper();
     QString sourceName(Source source) const;
@@ -134,6 +135,13 @@ void Joiner::add(const QString &path)
               opened.error);
         return;
     }
+    // Bytes read are one version of the file only if nothing wrote to it, cut it
+    // or grew it meanwhile; a file renamed over it is another file and leaves
+    // what the open input reads alone.
+    const auto changedSinceOpened = [&] {
+        InputState now;
+        return !currentState(input, &now) || !sameContent(opened.state, now);
+    };
     // Only the very first bytes of a file can be a byte-order mark; what follows
     // it is where decoding starts.
     char head[4];
@@ -162,7 +170,7 @@ void Joiner::add(const QString &path)
     // Without a mark, UTF-8 is only a guess; text that is not valid UTF-8 is in
     // the legacy code page, so it is decoded again from the start with that, and
     // whatever the guess wrote or found unencodable is forgotten.
-    if (outcome == Outcome::InvalidInput && !marked) {
+    if (outcome == Outcome::InvalidInput && !marked && !changedSinceOpened()) {
         if (!m_legacy.isAvailable()) {
             stop(JoinResult::Status::NoLegacyCodePage);
             return;
@@ -178,6 +186,12 @@ void Joiner::add(const QString &path)
         rewindOutput(outputStart);
         m_fileRead = 0;
         outcome = copy(input, source, QByteArray());
+    }
+    if (outcome == Outcome::Stopped)
+        return;
+    if (changedSinceOpened() || (outcome == Outcome::Ok && m_fileRead != opened.state.size)) {
+        fault(InputFault::Kind::Changed, QString());
+        return;
     }
     switch (outcome) {
     case Outcome::Ok:
@@ -407,14 +421,18 @@ void Joiner::submit(qint64 size)
         stop(JoinResult::Status::OutputFailed);
 }
 
-// Records how far the current input has been read and tells the caller, whose
-// answer may cancel the join.
+// Records how far the current input has been read and asks the caller whether
+// to go on; a second reading of an input asks too, with a figure that stays
+// where the first reading got to until it gets further.
 bool Joiner::readSoFar(qint64 fileRead)
 {
     m_fileRead = fileRead;
-    if (fileRead <= m_fileFurthest)
-        return true;
-    m_fileFurthest = fileRead;
+    m_fileFurthest = std::max(m_fileFurthest, fileRead);
+    return goOn();
+}
+
+bool Joiner::goOn()
+{
     if (!m_progress || m_progress(m_readBefore + m_fileFurthest))
         return true;
     stop(JoinResult::Status::Cancelled);
@@ -468,6 +486,9 @@ JoinResult Joiner::finish()
 {
     if (!m_writer.wait())
         stop(JoinResult::Status::OutputFailed, m_writer.errorString());
+    // A cancel that comes after the last chunk still counts.
+    if (!m_stopped)
+        goOn();
     if (m_stopped) {
         if (m_result.status == JoinResult::Status::OutputFailed)
             m_result.bytesWritten = m_writer.written();
@@ -547,8 +568,11 @@ JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, Outpu
         output.cancelWriting();
         return result;
     }
-    if (options.committing)
-        options.committing();
+    if (options.committing && !options.committing()) {
+        output.cancelWriting();
+        result.status = JoinResult::Status::Cancelled;
+        return result;
+    }
     if (!output.commit()) {
         result.status = JoinResult::Status::OutputFailed;
         result.outputError = output.errorString();

@@ -21,6 +21,7 @@ struct InputFault
         CannotRead,     // detail: the system's reason
         NotRegularFile, // a folder, a pipe or a device
         BadEncoding,    // detail: the name of the encoding the bytes are not valid in
+        Changed,        // written to, cut or grown while it was read: the bytes read may mix two versions
     };
 
     QString path;
@@ -55,15 +56,16 @@ struct JoinOptions
 {
     // Bytes read from an input at a time; memory use is a small multiple of it.
     qint64 chunkSize = 1 << 20;
-    // Called on the joining thread after every chunk read, with the input bytes
+    // Called on the joining thread after every chunk read, second readings of an
+    // input included, and once more after the last input, with the input bytes
     // read so far; an input read a second time counts only where it gets further
     // than before, so the figure never goes back. Returning false cancels the
     // join: nothing is written.
     std::function<bool(qint64 inputBytesRead)> progress;
     // Called by joinFiles() once everything is written, before the output is
     // flushed to the disk and moved into place, which can take a while and
-    // cannot be cancelled.
-    std::function<void()> committing;
+    // cannot be cancelled: the last moment to cancel, by returning false.
+    std::function<bool()> committing;
 };
 
 // Decodes every input in order, joins the texts with nothing between them and
