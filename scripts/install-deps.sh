@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, running, testing and packaging need, if any
 # are missing. Recommended packages are left out: nothing here needs them.
 set -eu
-packages="cmake make ninja-build g++ qt6-base-dev qt6-5compat-dev qt6-qpa-plugins qt6-wayland
+packages="cmake make ninja-build g++ qt6-base-dev qt6-base-private-dev qt6-5compat-dev qt6-qpa-plugins qt6-wayland
           libx11-dev xvfb xauth fonts-nanum dpkg-dev file desktop-file-utils appstream"
 missing=""
 for package in $packages; do

@@ -54,51 +54,71 @@ QString chooseEncoding()
     return dialog.exec() == QDialog::Accepted ? dialog.textValue() : encodings.first();
 }
 
-QString failureMessage(const TextJoin::JoinResult &result, const QString &outputPath)
+QString faultReason(const TextJoin::InputFault &fault)
+{
+    switch (fault.kind) {
+    case TextJoin::InputFault::Kind::CannotRead:
+        return QString::fromUtf8("열 수 없음 (%1)").arg(fault.detail);
+    case TextJoin::InputFault::Kind::NotRegularFile:
+        return QString::fromUtf8("열 수 없음 (일반 파일이 아님)");
+    case TextJoin::InputFault::Kind::BadEncoding:
+        return QString::fromUtf8("인코딩 오류 (%1)").arg(fault.detail);
+    case TextJoin::InputFault::Kind::Changed:
+        return QString::fromUtf8("읽는 동안 파일이 바뀜");
+    }
+    return QString();
+}
+
+// A box that names thousands of files would be taller than any screen, and its
+// OK button out of reach: it names the first few, and holds them all in its details.
+constexpr int faultsNamedInTheBox = 10;
+
+struct FailureMessage
+{
+    QString text;
+    QString details;
+};
+
+FailureMessage failureMessage(const TextJoin::JoinResult &result, const QString &outputPath)
 {
     using Status = TextJoin::JoinResult::Status;
     switch (result.status) {
     case Status::InputFaults: {
-        QStringList lines{QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.")};
-        for (const TextJoin::InputFault &fault : result.inputFaults) {
-            QString reason;
-            switch (fault.kind) {
-            case TextJoin::InputFault::Kind::CannotRead:
-                reason = QString::fromUtf8("열 수 없음 (%1)").arg(fault.detail);
-                break;
-            case TextJoin::InputFault::Kind::NotRegularFile:
-                reason = QString::fromUtf8("열 수 없음 (일반 파일이 아님)");
-                break;
-            case TextJoin::InputFault::Kind::BadEncoding:
-                reason = QString::fromUtf8("인코딩 오류 (%1)").arg(fault.detail);
-                break;
-            }
-            lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(" : ") + reason;
-        }
-        return lines.join('\n');
+        QStringList lines;
+        for (const TextJoin::InputFault &fault : result.inputFaults)
+            lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(" : ") + faultReason(fault);
+        const QString heading = QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.");
+        if (lines.size() <= faultsNamedInTheBox)
+            return {(QStringList(heading) + lines).join('\n'), QString()};
+        const QStringList named = QStringList(heading) + lines.mid(0, faultsNamedInTheBox)
+            + QStringList(QString::fromUtf8("외 %1개 파일").arg(lines.size() - faultsNamedInTheBox));
+        return {named.join('\n'), lines.join('\n')};
     }
     case Status::Unrepresentable: {
         const char32_t codePoint = result.unrepresentable.toUcs4().value(0);
-        return QString::fromUtf8("ANSI 인코딩으로 표현할 수 없는 문자가 있어 파일을 만들지 않았습니다. "
-                                 "UTF-8을 선택해 다시 묶어 주세요.")
-            + QStringLiteral("\n%1 (U+%2)")
-                  .arg(result.unrepresentable,
-                       QString::number(uint(codePoint), 16).toUpper().rightJustified(4, '0'));
+        return {QString::fromUtf8("ANSI 인코딩으로 표현할 수 없는 문자가 있어 파일을 만들지 않았습니다. "
+                                  "UTF-8을 선택해 다시 묶어 주세요.")
+                    + QStringLiteral("\n%1 (U+%2)")
+                          .arg(result.unrepresentable,
+                               QString::number(uint(codePoint), 16).toUpper().rightJustified(4, '0')),
+                QString()};
     }
     case Status::NoLegacyCodePage:
-        return QString::fromUtf8("이 시스템에는 %1 코드 페이지 변환기가 없어 파일을 만들지 않았습니다.")
-            .arg(result.legacyCodePage);
+        return {QString::fromUtf8("이 시스템에는 %1 코드 페이지 변환기가 없어 파일을 만들지 않았습니다.")
+                    .arg(result.legacyCodePage),
+                QString()};
     case Status::OutputFailed:
     case Status::OutputNotRegularFile:
-        return QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n')
-            + QDir::toNativeSeparators(outputPath) + QLatin1Char('\n')
-            + (result.status == Status::OutputNotRegularFile ? QString::fromUtf8("일반 파일이 아님")
-                                                             : result.outputError);
+        return {QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n')
+                    + QDir::toNativeSeparators(outputPath) + QLatin1Char('\n')
+                    + (result.status == Status::OutputNotRegularFile ? QString::fromUtf8("일반 파일이 아님")
+                                                                     : result.outputError),
+                QString()};
     case Status::Done:
     case Status::Cancelled:
         break;
     }
-    return QString();
+    return {};
 }
 
 // Once the output is being committed there is no going back: the progress
@@ -136,16 +156,6 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
     std::atomic<bool> cancelRequested{false};
     std::atomic<bool> committing{false};
     std::atomic<bool> done{false};
-    TextJoin::JoinOptions options = base;
-    options.progress = [&, outer = base.progress](qint64 bytes) {
-        read = bytes;
-        return (!outer || outer(bytes)) && !cancelRequested;
-    };
-    options.committing = [&, outer = base.committing] {
-        committing = true;
-        if (outer)
-            outer();
-    };
 
     QProgressDialog dialog(QString::fromUtf8("파일을 묶는 중입니다..."), QString::fromUtf8("취소"), 0, 1000);
     dialog.setWindowTitle(QString::fromUtf8("진행 중"));
@@ -160,17 +170,35 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
     QObject::connect(&dialog, &QDialog::rejected, [&] { cancelRequested = true; });
     CommitGuard commitGuard;
 
+    TextJoin::JoinOptions options = base;
+    options.progress = [&, outer = base.progress](qint64 bytes) {
+        read = bytes;
+        return (!outer || outer(bytes)) && !cancelRequested;
+    };
+    // "취소" is disabled on the GUI thread before the join learns whether it was
+    // pressed, so that a press the user saw take effect is never overtaken by the commit.
+    options.committing = [&, outer = base.committing] {
+        std::atomic<bool> cancelled{false};
+        QMetaObject::invokeMethod(
+            &dialog,
+            [&] {
+                committing = true;
+                dialog.installEventFilter(&commitGuard);
+                dialog.setRange(0, 0);
+                if (auto *cancel = dialog.findChild<QPushButton *>())
+                    cancel->setEnabled(false);
+                cancelled = cancelRequested.load();
+            },
+            Qt::BlockingQueuedConnection);
+        return !cancelled && (!outer || outer());
+    };
+
     QEventLoop loop;
     bool dialogWasUp = false;
     QTimer tick;
     tick.setInterval(50);
     QObject::connect(&tick, &QTimer::timeout, [&] {
-        if (committing && dialog.maximum() != 0) {
-            dialog.installEventFilter(&commitGuard);
-            dialog.setRange(0, 0);
-            if (auto *cancel = dialog.findChild<QPushButton *>())
-                cancel->setEnabled(false);
-        } else if (!committing && total > 0) {
+        if (!committing && total > 0) {
             // Never back, never past the end, even for an input read twice or growing meanwhile.
             const int value = int(std::min<qint64>(1000, read * 1000 / total));
             if (value > dialog.value())
@@ -310,7 +338,10 @@ void Sheafwright::bindAll()
         return;
     }
     if (!result.ok()) {
-        QMessageBox::critical(nullptr, QString::fromUtf8("에러"), failureMessage(result, outputPath));
+        const FailureMessage message = failureMessage(result, outputPath);
+        QMessageBox box(QMessageBox::Critical, QString::fromUtf8("에러"), message.text, QMessageBox::Ok);
+        box.setDetailedText(message.details);
+        box.exec();
         return;
     }
     QMessageBox::about(nullptr, QString::fromUtf8("완료!!"), QString::fromUtf8("파일 생성 완료!!!"));

@@ -9,6 +9,7 @@
 #include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -47,6 +48,9 @@ public:
     }
 
     void then(Step step) { m_steps.push_back(std::move(step)); }
+    // For a bind that may or may not take long enough to show its progress
+    // dialog: the dialog, if it shows, is left alone and not recorded.
+    void passOverProgress() { m_passOverProgress = true; }
 
     const QList<SeenDialog> &seen() const { return m_seen; }
     QStringList seenTitles() const
@@ -69,6 +73,8 @@ private:
     {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible() || modal->property("scriptHandled").toBool())
+            return;
+        if (m_passOverProgress && qobject_cast<QProgressDialog *>(modal))
             return;
         modal->setProperty("scriptHandled", true);
         SeenDialog seen{QString::fromLatin1(modal->metaObject()->className()), modal->windowTitle(), {}};
@@ -96,6 +102,7 @@ private:
 
     std::deque<Step> m_steps;
     QList<SeenDialog> m_seen;
+    bool m_passOverProgress = false;
     QTimer m_timer;
 };
 

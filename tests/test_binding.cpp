@@ -13,6 +13,7 @@
 #include <QProgressDialog>
 #include <QSemaphore>
 #include <QTextCodec>
+#include <qpa/qwindowsysteminterface.h>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -80,12 +81,15 @@ private slots:
     void encodingChoice();
     void anInputCanBeChosenAsTheOutput();
     void bindFollowsTheArrangedOrder();
+    void unusableInputsAreListedAndNothingIsWritten_data();
     void unusableInputsAreListedAndNothingIsWritten();
+    void charactersTheCodePageLacksAreReported_data();
     void charactersTheCodePageLacksAreReported();
     void outputThatCannotBeWrittenIsNotReportedAsDone();
     void aLongBindShowsProgressAndCanBeCancelled_data();
     void aLongBindShowsProgressAndCanBeCancelled();
     void theCommitCannotBeCancelled();
+    void theWindowTakesNoInputBeforeTheProgressShows();
 #ifdef Q_OS_UNIX
     void outputThatIsNoFileIsRefused();
 #endif
@@ -312,33 +316,81 @@ void TestBinding::bindFollowsTheArrangedOrder()
     QCOMPARE(readAll(path("out.txt")), QByteArray("3241"));
 }
 
+void TestBinding::unusableInputsAreListedAndNothingIsWritten_data()
+{
+    QTest::addColumn<int>("missing"); // further inputs that do not exist
+    QTest::newRow("each kind") << 0;
+    QTest::newRow("thousands") << 5000;
+}
+
 void TestBinding::unusableInputsAreListedAndNothingIsWritten()
 {
+    QFETCH(int, missing);
+    writeFile(path("growing.txt"), "grows");
     writeFile(path("good.txt"), "good");
     writeFile(path("latin.txt"), "caf\xE9");
     writeFile(path("out.txt"), "previous");
     QVERIFY(QDir(m_dir->path()).mkdir("folder"));
-    list({path("good.txt"), path("missing.txt"), path("latin.txt"), path("folder")});
+    QStringList inputs{path("growing.txt"), path("good.txt"), path("missing.txt"), path("latin.txt"),
+                       path("folder")};
+    for (int i = 0; i < missing; ++i)
+        inputs << path(QStringLiteral("missing-%1.txt").arg(i));
+    list(inputs);
+    // The first input grows while it is read.
+    m_window->joinOptions.progress = [&, grown = false](qint64) mutable {
+        QFile file(path("growing.txt"));
+        grown = grown || (file.open(QIODevice::Append) && file.write("!") == 1);
+        return true;
+    };
+    QSize boxSize;
+    QString details;
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), pressButton(QMessageBox::Yes),
-                       chooseEncoding("UTF-8"), [](QWidget *widget) {
+                       chooseEncoding("UTF-8"), [&](QWidget *widget) {
                            auto *box = qobject_cast<QMessageBox *>(widget);
                            QVERIFY(box);
                            QCOMPARE(box->icon(), QMessageBox::Critical);
+                           boxSize = box->sizeHint().expandedTo(box->size());
+                           details = box->detailedText();
                            box->button(QMessageBox::Ok)->click();
                        }};
+    script.passOverProgress();
     clickBind();
     QCOMPARE(script.seenTitles().last(), errorTitle);
-    QCOMPARE(script.seen().last().text,
-             QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.\n")
-                 + path("missing.txt") + QString::fromUtf8(" : 열 수 없음 (No such file or directory)\n")
-                 + path("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)\n") + path("folder")
-                 + QString::fromUtf8(" : 열 수 없음 (일반 파일이 아님)"));
+    const QStringList reasons{path("growing.txt") + QString::fromUtf8(" : 읽는 동안 파일이 바뀜"),
+                              path("missing.txt") + QString::fromUtf8(" : 열 수 없음 (No such file or directory)"),
+                              path("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)"),
+                              path("folder") + QString::fromUtf8(" : 열 수 없음 (일반 파일이 아님)")};
+    const QString heading = QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.\n");
+    if (missing == 0) {
+        QCOMPARE(script.seen().last().text, heading + reasons.join('\n'));
+        QCOMPARE(details, QString());
+    } else {
+        // The box names the first ten and how many more; its details name them all.
+        const QStringList lines = script.seen().last().text.split('\n');
+        QCOMPARE(lines.size(), 12);
+        QCOMPARE(lines.mid(1, 4), reasons);
+        QCOMPARE(lines.last(), QString::fromUtf8("외 %1개 파일").arg(reasons.size() + missing - 10));
+        const QStringList all = details.split('\n');
+        QCOMPARE(all.size(), reasons.size() + missing);
+        QCOMPARE(all.last(), path(QStringLiteral("missing-%1.txt").arg(missing - 1))
+                                 + QString::fromUtf8(" : 열 수 없음 (No such file or directory)"));
+        QVERIFY2(boxSize.width() <= 1024 && boxSize.height() <= 768,
+                 qPrintable(QStringLiteral("%1x%2").arg(boxSize.width()).arg(boxSize.height())));
+    }
     QCOMPARE(readAll(path("out.txt")), QByteArray("previous"));
+}
+
+void TestBinding::charactersTheCodePageLacksAreReported_data()
+{
+    QTest::addColumn<QString>("lacking");
+    QTest::newRow("beyond the BMP") << QString::fromUtf8("😀 (U+1F600)");
+    QTest::newRow("in the BMP") << QString::fromUtf8("é (U+00E9)");
 }
 
 void TestBinding::charactersTheCodePageLacksAreReported()
 {
-    writeFile(path("a.txt"), QString::fromUtf8("한글 😀").toUtf8());
+    QFETCH(QString, lacking);
+    writeFile(path("a.txt"), (QString::fromUtf8("한글 ") + lacking.section(' ', 0, 0)).toUtf8());
     list({path("a.txt")});
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), chooseEncoding("ANSI"),
                        acceptBox()};
@@ -346,7 +398,8 @@ void TestBinding::charactersTheCodePageLacksAreReported()
     QCOMPARE(script.seenTitles().last(), errorTitle);
     QCOMPARE(script.seen().last().text,
              QString::fromUtf8("ANSI 인코딩으로 표현할 수 없는 문자가 있어 파일을 만들지 않았습니다. "
-                               "UTF-8을 선택해 다시 묶어 주세요.\n😀 (U+1F600)"));
+                               "UTF-8을 선택해 다시 묶어 주세요.\n")
+                 + lacking);
     QVERIFY(!QFile::exists(path("out.txt")));
 }
 
@@ -404,21 +457,27 @@ ModalScript::Step onProgressDialog(std::function<void(QProgressDialog *)> act)
 void TestBinding::aLongBindShowsProgressAndCanBeCancelled_data()
 {
     QTest::addColumn<int>("how");
-    QTest::newRow("cancel button") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("closing the dialog") << 2;
+    QTest::addColumn<int>("heldAt"); // the progress call the join waits at
+    QTest::newRow("cancel button") << 0 << 1;
+    QTest::newRow("Escape") << 1 << 1;
+    QTest::newRow("closing the dialog") << 2 << 1;
+    // "alpha" read a byte at a time: the first four, then one, then the last question.
+    QTest::newRow("cancel button after the last chunk") << 0 << 3;
 }
 
 void TestBinding::aLongBindShowsProgressAndCanBeCancelled()
 {
     QFETCH(int, how);
+    QFETCH(int, heldAt);
     writeFile(path("a.txt"), "alpha");
     writeFile(path("out.txt"), "previous");
     list({path("a.txt")});
-    // The join waits at its first chunk until the test lets it go on.
+    // The join waits at one progress call until the test lets it go on.
     QSemaphore goOn;
     m_window->joinOptions.chunkSize = 1;
-    m_window->joinOptions.progress = [&](qint64) { return goOn.tryAcquire(1, 10000); };
+    m_window->joinOptions.progress = [&, calls = 0](qint64) mutable {
+        return ++calls != heldAt || goOn.tryAcquire(1, 10000);
+    };
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), pressButton(QMessageBox::Yes),
                        chooseEncoding("UTF-8"), onProgressDialog([&](QProgressDialog *dialog) {
                            QCOMPARE(dialog->maximum(), 1000);
@@ -444,7 +503,7 @@ void TestBinding::theCommitCannotBeCancelled()
     writeFile(path("a.txt"), "alpha");
     list({path("a.txt")});
     QSemaphore goOn;
-    m_window->joinOptions.committing = [&] { goOn.tryAcquire(1, 10000); };
+    m_window->joinOptions.committing = [&] { return goOn.tryAcquire(1, 10000); };
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), chooseEncoding("UTF-8"),
                        onProgressDialog([&](QProgressDialog *dialog) {
                            QTRY_COMPARE(dialog->maximum(), 0);
@@ -458,6 +517,37 @@ void TestBinding::theCommitCannotBeCancelled()
     clickBind();
     QCOMPARE(script.seenTitles().mid(3), (QStringList{progressTitle, doneTitle}));
     QCOMPARE(readAll(path("out.txt")), QByteArray("alpha"));
+}
+
+// Until the progress dialog shows, the window takes no input, as while a join
+// used to block it: a click the window system delivers meanwhile does nothing.
+void TestBinding::theWindowTakesNoInputBeforeTheProgressShows()
+{
+    writeFile(path("a.txt"), "alpha");
+    list({path("a.txt"), path("a.txt")});
+    QWindow *window = m_window->windowHandle();
+    QWidget *clear = m_window->findChild<QPushButton *>("pushButton_3");
+    const QPointF at = clear->mapTo(m_window, clear->rect().center());
+    m_window->joinOptions.progress = [&, clicked = false](qint64) mutable {
+        if (clicked)
+            return true;
+        clicked = true;
+        // Queued as the window system queues a real click, from a thread of its own.
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                window, at, window->mapToGlobal(at), type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                Qt::LeftButton, type);
+        // Rounds of the window's event loop, in which the click would be handled.
+        for (int round = 0; round < 3; ++round)
+            QMetaObject::invokeMethod(m_window, [] {}, Qt::BlockingQueuedConnection);
+        return true;
+    };
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), chooseEncoding("UTF-8"),
+                       acceptBox()};
+    clickBind();
+    QCOMPARE(script.seenTitles().last(), doneTitle);
+    QCOMPARE(m_window->ui.listWidget->count(), 2);
+    QCOMPARE(readAll(path("out.txt")), QByteArray("alphaalpha"));
 }
 
 QTEST_MAIN(TestBinding)
