@@ -1,21 +1,20 @@
 #include "sheafwright.h"
 
+#include "listarrangement.h"
+
 #include <QComboBox>
 #include <QCompleter>
 #include <QDir>
-#include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTimer>
-#include <QUrl>
 
 #include <algorithm>
 #include <atomic>
@@ -231,63 +230,100 @@ Sheafwright::Sheafwright(QWidget *parent)
     ui.setupUi(this);
     selectedRow = -1;
     setFixedSize(width(), height());
-    // Files dropped from a file manager are added as "파일로드" adds them; the
-    // form stays as it is, so the list's viewport is watched from here.
-    ui.listWidget->viewport()->setAcceptDrops(true);
+    // The form stays as it is: what the list does beyond its buttons is added here.
+    arrangement = new ListArrangement(ui.listWidget);
+    ui.listWidget->installEventFilter(this);
     ui.listWidget->viewport()->installEventFilter(this);
+    QAction *undo = arrangement->history().createUndoAction(arrangement, QString::fromUtf8("실행 취소"));
+    undo->setShortcut(QKeySequence::Undo);
+    QAction *redo = arrangement->history().createRedoAction(arrangement, QString::fromUtf8("다시 실행"));
+    redo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    addActions({undo, redo});
 }
 
 namespace {
 
-// The local files in a drop, in its order; folders and anything not local are left out.
-QStringList droppedFiles(const QMimeData *data)
+// The keys that stand for the buttons while the list has the focus.
+const QKeySequence moveUpKey(Qt::ALT | Qt::Key_Up);
+const QKeySequence moveDownKey(Qt::ALT | Qt::Key_Down);
+const QKeySequence moveTopKey(Qt::ALT | Qt::Key_Home);
+const QKeySequence moveEndKey(Qt::ALT | Qt::Key_End);
+const QKeySequence deleteKey(Qt::Key_Delete);
+
+// The arrows and Del of the numeric keypad count as the others.
+QKeySequence sequenceOf(const QKeyEvent *key)
 {
-    QStringList paths;
-    if (!data || !data->hasUrls())
-        return paths;
-    for (const QUrl &url : data->urls()) {
-        const QFileInfo info(url.toLocalFile());
-        if (url.isLocalFile() && info.exists() && !info.isDir())
-            paths << url.toLocalFile();
-    }
-    return paths;
+    return QKeySequence(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
 }
 
 } // namespace
 
 bool Sheafwright::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != ui.listWidget->viewport())
+    if (watched != ui.listWidget && watched != ui.listWidget->viewport())
         return QWidget::eventFilter(watched, event);
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        // Files are only ever appended, so there is no insertion line to show.
-        auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (!droppedFiles(drag->mimeData()).isEmpty() && (drag->possibleActions() & Qt::CopyAction)) {
-            drag->setDropAction(Qt::CopyAction);
-            drag->accept();
-        } else {
-            drag->ignore();
-        }
+    if (event->type() == QEvent::ContextMenu) {
+        auto *request = static_cast<QContextMenuEvent *>(event);
+        showListMenu(request->reason() == QContextMenuEvent::Mouse ? request->globalPos() : QPoint());
         return true;
     }
-    case QEvent::Drop: {
-        auto *drop = static_cast<QDropEvent *>(event);
-        const QStringList paths = droppedFiles(drop->mimeData());
-        if (paths.isEmpty() || !(drop->possibleActions() & Qt::CopyAction)) {
-            drop->ignore();
-            return true;
-        }
-        for (const QString &path : paths)
-            ui.listWidget->insertItem(ui.listWidget->count(), path);
-        drop->setDropAction(Qt::CopyAction);
-        drop->accept();
-        return true;
-    }
-    default:
+    if (event->type() != QEvent::KeyPress || watched != ui.listWidget)
         return QWidget::eventFilter(watched, event);
+    const QKeySequence key = sequenceOf(static_cast<QKeyEvent *>(event));
+    if (key == deleteKey)
+        deleteContent();
+    else if (key == moveUpKey)
+        contentUp();
+    else if (key == moveDownKey)
+        contentDown();
+    else if (key == moveTopKey)
+        contentMoveTop();
+    else if (key == moveEndKey)
+        contentMoveEnd();
+#ifndef Q_OS_WIN
+    // Windows turns Shift+F10 into a request for the menu by itself.
+    else if (key == QKeySequence(Qt::SHIFT | Qt::Key_F10))
+        showListMenu(QPoint());
+#endif
+    else
+        return QWidget::eventFilter(watched, event);
+    return true;
+}
+
+// The list's context menu; from the keyboard (no position) it opens at the current row.
+void Sheafwright::showListMenu(const QPoint &globalPos)
+{
+    QListWidget *list = ui.listWidget;
+    const int current = list->currentRow();
+    const int last = list->count() - 1;
+    QMenu menu(list);
+    const auto add = [&menu](const char *text, const QKeySequence &key, bool enabled, auto &&action) {
+        QAction *item = menu.addAction(QString::fromUtf8(text), action);
+        item->setShortcut(key);
+        item->setShortcutVisibleInContextMenu(true);
+        item->setEnabled(enabled);
+    };
+    add("위로 이동", moveUpKey, current > 0, [this] { contentUp(); });
+    add("아래로 이동", moveDownKey, current >= 0 && current < last, [this] { contentDown(); });
+    add("처음으로 이동", moveTopKey, current > 0, [this] { contentMoveTop(); });
+    add("끝으로 이동", moveEndKey, current >= 0 && current < last, [this] { contentMoveEnd(); });
+    add("삭제", deleteKey, current >= 0, [this] { deleteContent(); });
+    menu.addSeparator();
+    add("이름순 정렬", QKeySequence(), !arrangement->isSortedByName(), [this] { arrangement->sortByName(); });
+    menu.addSeparator();
+    for (QAction *history : actions()) {
+        history->setShortcutVisibleInContextMenu(true);
+        menu.addAction(history);
     }
+    menu.addSeparator();
+    add("리스트 비우기", QKeySequence(), last >= 0, [this] { clearList(); });
+
+    QPoint at = globalPos;
+    if (at.isNull()) {
+        const QRect row = current >= 0 ? list->visualItemRect(list->currentItem()) : QRect();
+        at = list->viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint());
+    }
+    menu.exec(at);
 }
 
 void Sheafwright::loadFile()
@@ -295,8 +331,10 @@ void Sheafwright::loadFile()
     const QStringList paths = QFileDialog::getOpenFileNames(
         nullptr, QStringLiteral("Select Text Files"), QString(),
         QStringLiteral("Text Files(*.txt);;All File(*.*)"));
-    for (const QString &path : paths)
-        ui.listWidget->insertItem(ui.listWidget->count(), path);
+    arrangement->record([&] {
+        for (const QString &path : paths)
+            ui.listWidget->insertItem(ui.listWidget->count(), path);
+    });
 }
 
 void Sheafwright::bindAll()
@@ -347,14 +385,17 @@ void Sheafwright::bindAll()
     QMessageBox::about(nullptr, QString::fromUtf8("완료!!"), QString::fromUtf8("파일 생성 완료!!!"));
 }
 
+// Every change of the list is kept as a step that can be undone.
 void Sheafwright::deleteContent()
 {
-    selectedRow = ui.listWidget->currentRow();
-    if (selectedRow != -1)
-        delete ui.listWidget->takeItem(selectedRow);
-    else
-        QMessageBox::about(nullptr, QString::fromUtf8("주의"),
-                           QString::fromUtf8("지울 파일을 선택해 주세요."));
+    arrangement->record([this] {
+        selectedRow = ui.listWidget->currentRow();
+        if (selectedRow != -1)
+            delete ui.listWidget->takeItem(selectedRow);
+        else
+            QMessageBox::about(nullptr, QString::fromUtf8("주의"),
+                               QString::fromUtf8("지울 파일을 선택해 주세요."));
+    });
 }
 
 void Sheafwright::getIndex(QModelIndex index)
@@ -366,37 +407,45 @@ void Sheafwright::getIndex(QModelIndex index)
 // current file stays current and repeated clicks keep moving it.
 void Sheafwright::contentUp()
 {
-    selectedRow = ui.listWidget->currentRow();
-    if (selectedRow == 0)
-        return;
-    ui.listWidget->insertItem(selectedRow, ui.listWidget->takeItem(selectedRow - 1));
-    repaint();
+    arrangement->record([this] {
+        selectedRow = ui.listWidget->currentRow();
+        if (selectedRow == 0)
+            return;
+        ui.listWidget->insertItem(selectedRow, ui.listWidget->takeItem(selectedRow - 1));
+        repaint();
+    });
 }
 
 void Sheafwright::contentDown()
 {
-    selectedRow = ui.listWidget->currentRow();
-    if (selectedRow == ui.listWidget->count() - 1)
-        return;
-    ui.listWidget->insertItem(selectedRow, ui.listWidget->takeItem(selectedRow + 1));
+    arrangement->record([this] {
+        selectedRow = ui.listWidget->currentRow();
+        if (selectedRow == ui.listWidget->count() - 1)
+            return;
+        ui.listWidget->insertItem(selectedRow, ui.listWidget->takeItem(selectedRow + 1));
+    });
 }
 
 void Sheafwright::contentMoveTop()
 {
-    selectedRow = ui.listWidget->currentRow();
-    ui.listWidget->insertItem(0, ui.listWidget->takeItem(selectedRow));
-    ui.listWidget->scrollToTop();
+    arrangement->record([this] {
+        selectedRow = ui.listWidget->currentRow();
+        ui.listWidget->insertItem(0, ui.listWidget->takeItem(selectedRow));
+        ui.listWidget->scrollToTop();
+    });
 }
 
 void Sheafwright::contentMoveEnd()
 {
-    selectedRow = ui.listWidget->currentRow();
-    QListWidgetItem *item = ui.listWidget->takeItem(selectedRow);
-    ui.listWidget->insertItem(ui.listWidget->count(), item);
-    ui.listWidget->scrollToBottom();
+    arrangement->record([this] {
+        selectedRow = ui.listWidget->currentRow();
+        QListWidgetItem *item = ui.listWidget->takeItem(selectedRow);
+        ui.listWidget->insertItem(ui.listWidget->count(), item);
+        ui.listWidget->scrollToBottom();
+    });
 }
 
 void Sheafwright::clearList()
 {
-    ui.listWidget->clear();
+    arrangement->record([this] { ui.listWidget->clear(); });
 }

@@ -3,6 +3,8 @@
 #include "joiner.h"
 #include "ui_sheafwright.h"
 
+class ListArrangement;
+
 #include <QModelIndex>
 #include <QWidget>
 
@@ -28,6 +30,8 @@ public slots:
     void clearList();
 
 private:
+    void showListMenu(const QPoint &globalPos);
+
     friend class TestWindow;
     friend class TestFileList;
     friend class TestBinding;
@@ -36,4 +40,6 @@ private:
     qint32 selectedRow;
     // How binds are joined; tests slow them down through it.
     TextJoin::JoinOptions joinOptions;
+    // Undo, sorting, dragging and dropping; a child of the list.
+    ListArrangement *arrangement;
 };

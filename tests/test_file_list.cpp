@@ -1,3 +1,4 @@
+#include "listarrangement.h"
 #include "modal_script.h"
 #include "sheafwright.h"
 
@@ -8,6 +9,7 @@
 #include <QUrl>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,8 +34,15 @@ private slots:
     void buttonsActOnARowMadeCurrentByKeyboard();
     void clickOnAnItemReachesGetIndex();
 
-    void droppedFilesAreAppendedInOrder_data();
-    void droppedFilesAreAppendedInOrder();
+    void dropsGoWhereTheyAreDropped_data();
+    void dropsGoWhereTheyAreDropped();
+    void keysAndMenuItemsDoWhatTheirButtonsDo_data();
+    void keysAndMenuItemsDoWhatTheirButtonsDo();
+    void theMenuOpensFromMouseAndKeyboard_data();
+    void theMenuOpensFromMouseAndKeyboard();
+    void sortByNameReadsNumbersAsPeopleDo_data();
+    void sortByNameReadsNumbersAsPeopleDo();
+    void everyChangeCanBeUndoneAndRedone();
 
     void repeatedDeletesEmptyTheListThenWarn();
     void clearEmptiesTheListWithoutAsking();
@@ -44,6 +53,9 @@ private:
     void click(const char *buttonName);
     void loadThroughDialog(const QStringList &fileNames);
     QStringList pathsOf(const QStringList &fileNames) const;
+    QString state() const;
+    QStringList onListMenu(const std::function<void()> &open, const std::function<void(QMenu *)> &act);
+    void drop(const QMimeData &data, const QPoint &at, bool *accepted = nullptr);
 
     QTemporaryDir m_dir;
     Sheafwright *m_window = nullptr;
@@ -276,52 +288,348 @@ void TestFileList::clickOnAnItemReachesGetIndex()
     QCOMPARE(m_window->selectedRow, 1);
 }
 
-void TestFileList::droppedFilesAreAppendedInOrder_data()
+// The rows, and the current one after a colon.
+QString TestFileList::state() const
 {
-    QTest::addColumn<QStringList>("dropped"); // names in the test folder, or URLs
-    QTest::addColumn<QStringList>("appended");
-    QTest::newRow("files, a folder and a web address")
-        << QStringList{"b.txt", "folder", "https://example.com/c.txt", "a.txt", "b.txt"}
-        << QStringList{"b.txt", "a.txt", "b.txt"};
-    QTest::newRow("nothing usable") << QStringList{"folder", "https://example.com/c.txt"} << QStringList();
+    return rows().join(' ') + ':' + QString::number(m_window->ui.listWidget->currentRow());
 }
 
-// As a file manager drops files: enter, move, drop, all on the list's viewport.
-void TestFileList::droppedFilesAreAppendedInOrder()
+// As the platform turns the Menu key into a request from the keyboard, sent to the focus.
+void requestMenuFromKeyboard(QWidget *focus)
+{
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(), focus->mapToGlobal(QPoint()));
+    QApplication::sendEvent(focus, &request);
+}
+
+// Opens the list's menu with `open`, runs `act` on it, and returns its items as
+// "text shortcut" or "-" for a separator, a disabled item's text in brackets.
+QStringList TestFileList::onListMenu(const std::function<void()> &open, const std::function<void(QMenu *)> &act)
+{
+    QStringList items;
+    bool seen = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu || seen)
+            return;
+        seen = true;
+        for (QAction *action : menu->actions()) {
+            const QString text = (action->text() + ' ' + action->shortcut().toString()).trimmed();
+            items << (action->isSeparator() ? QStringLiteral("-") : action->isEnabled() ? text : '[' + text + ']');
+        }
+        act(menu);
+        if (menu->isVisible())
+            menu->close();
+    });
+    poll.start(5);
+    // The menu runs its own loop: by the time it returns, it has been handled.
+    open();
+    if (!seen)
+        QTest::qFail("the menu did not open", __FILE__, __LINE__);
+    return items;
+}
+
+// As a file manager drops files, or as a row dragged within the list is dropped:
+// enter, move, drop, all on the list's viewport.
+void TestFileList::drop(const QMimeData &data, const QPoint &at, bool *accepted)
+{
+    QWidget *viewport = m_window->ui.listWidget->viewport();
+    const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &move);
+    // A line shows where the drop goes.
+    const QWidget *line = m_window->arrangement->m_insertionLine;
+    QCOMPARE(line->isVisible(), move.isAccepted());
+    QDropEvent dropped(at, actions, &data, Qt::LeftButton, {});
+    dropped.setDropAction(Qt::MoveAction); // as a drag started as a move proposes
+    QApplication::sendEvent(viewport, &dropped);
+    QVERIFY(!line->isVisible());
+    QCOMPARE(enter.isAccepted(), dropped.isAccepted());
+    if (accepted)
+        *accepted = dropped.isAccepted();
+    // Files are copied in; a row moved within the list must not be taken away again as a move.
+    QVERIFY(!dropped.isAccepted() || dropped.dropAction() == Qt::CopyAction);
+}
+
+void TestFileList::dropsGoWhereTheyAreDropped_data()
+{
+    QTest::addColumn<QStringList>("dropped"); // names in the test folder, URLs, or "row N" dragged within
+    QTest::addColumn<QString>("where");       // top: upper half of row 0; between: lower half of row 0; end
+    QTest::addColumn<QString>("after");       // rows and current row; the list starts "one two three:1"
+
+    QTest::newRow("files at the top") << QStringList{"b.txt", "a.txt"} << "top" << "b.txt a.txt one two three:3";
+    QTest::newRow("a file between rows") << QStringList{"a.txt", "https://example.com/c.txt"} << "between"
+                                         << "one a.txt two three:2";
+    QTest::newRow("below the last row") << QStringList{"a.txt", "b.txt", "a.txt"} << "end"
+                                        << "one two three a.txt b.txt a.txt:1";
+    // Text files directly in it, in any case, by name; no hidden ones, no subfolders, no others.
+    QTest::newRow("a folder") << QStringList{"folder"} << "between" << "one folder/ch9.TXT folder/ch10.txt two three:3";
+    QTest::newRow("nothing usable") << QStringList{"empty", "https://example.com/c.txt"} << "top"
+                                    << "one two three:1";
+    QTest::newRow("row dragged to the top") << QStringList{"row 2"} << "top" << "three one two:0";
+    QTest::newRow("row dragged below the last") << QStringList{"row 0"} << "end" << "two three one:2";
+    QTest::newRow("row dragged onto the lower half of the row above")
+        << QStringList{"row 2"} << "between" << "one three two:1";
+    QTest::newRow("row dropped where it is") << QStringList{"row 0"} << "between" << "one two three:1";
+}
+
+void TestFileList::dropsGoWhereTheyAreDropped()
 {
     QFETCH(QStringList, dropped);
-    QFETCH(QStringList, appended);
+    QFETCH(QString, where);
+    QFETCH(QString, after);
 
-    for (const char *name : {"a.txt", "b.txt"}) {
+    QDir dir(m_dir.path());
+    QVERIFY(dir.mkpath("folder/sub") && dir.mkpath("empty"));
+    for (const char *name : {"a.txt", "b.txt", "folder/ch10.txt", "folder/ch9.TXT", "folder/.hidden.txt",
+                             "folder/notes.md", "folder/sub/inner.txt", "empty/notes.md"}) {
         QFile file(m_dir.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    QDir(m_dir.path()).mkdir("folder");
-    fill({"first"});
-    QList<QUrl> urls;
-    for (const QString &item : dropped)
-        urls << (item.contains(':') ? QUrl(item) : QUrl::fromLocalFile(m_dir.filePath(item)));
-    QMimeData data;
-    data.setUrls(urls);
-
-    QWidget *viewport = m_window->ui.listWidget->viewport();
-    const QPoint at = viewport->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(viewport, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(viewport, &move);
-    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, &data, Qt::LeftButton, {});
-    QApplication::sendEvent(viewport, &drop);
-
-    const bool usable = !appended.isEmpty();
-    QCOMPARE(enter.isAccepted(), usable);
-    QCOMPARE(move.isAccepted(), usable);
-    QCOMPARE(drop.isAccepted(), usable);
-    if (usable) {
-        QCOMPARE(enter.dropAction(), Qt::CopyAction);
-        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    fill({"one", "two", "three"});
+    QListWidget *list = m_window->ui.listWidget;
+    list->setCurrentRow(1);
+    QMimeData *data = new QMimeData;
+    if (dropped.first().startsWith("row ")) {
+        delete data;
+        data = m_window->arrangement->dragOfRow(dropped.first().mid(4).toInt());
+    } else {
+        QList<QUrl> urls;
+        for (const QString &item : dropped)
+            urls << (item.contains(':') ? QUrl(item) : QUrl::fromLocalFile(m_dir.filePath(item)));
+        data->setUrls(urls);
     }
-    QCOMPARE(rows(), QStringList{"first"} + pathsOf(appended));
+    const QRect first = list->visualItemRect(list->item(0));
+    const QPoint at = where == "top" ? first.topLeft() + QPoint(5, 1)
+                    : where == "between" ? first.bottomLeft() + QPoint(5, -1)
+                                         : QPoint(5, list->viewport()->height() - 2);
+    const bool changes = after != "one two three:1";
+    bool accepted = false;
+    drop(*data, at, &accepted);
+    delete data;
+    QCOMPARE(accepted, dropped.first() != "empty");
+    QCOMPARE(state().replace(m_dir.path() + '/', QString()), after);
+    QCOMPARE(m_window->arrangement->history().count(), changes ? 1 : 0);
+}
+
+void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<int>("current");
+
+    const struct {
+        const char *button;
+        QKeySequence key;
+        const char *item;
+    } commands[] = {
+        {"pushButton_Up", QKeySequence(Qt::ALT | Qt::Key_Up), "위로 이동"},
+        {"pushButton_Down", QKeySequence(Qt::ALT | Qt::Key_Down), "아래로 이동"},
+        {"pushButton_Top", QKeySequence(Qt::ALT | Qt::Key_Home), "처음으로 이동"},
+        {"pushButton_End", QKeySequence(Qt::ALT | Qt::Key_End), "끝으로 이동"},
+        {"pushButton_Delete", QKeySequence(Qt::Key_Delete), "삭제"},
+    };
+    for (const auto &command : commands) {
+        for (const int current : {0, 2, 4, -1}) {
+            QTest::addRow("%s, row %d", command.button, current)
+                << command.button << command.key << QString::fromUtf8(command.item) << current;
+        }
+    }
+}
+
+// The same start, then the button, the key and the menu item: the same end. A
+// menu item that would leave the order as it is, is disabled.
+void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo()
+{
+    QFETCH(QString, button);
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, item);
+    QFETCH(int, current);
+
+    QListWidget *list = m_window->ui.listWidget;
+    QStringList ends;
+    bool itemEnabled = false;
+    for (int way = 0; way < 3; ++way) {
+        list->clear();
+        fill({"a", "b", "c", "d", "e"});
+        // Focus makes a row current where there is none; the row is set after it.
+        list->setFocus();
+        list->setCurrentRow(current);
+        ModalScript script{acceptBox()};
+        if (way == 0) {
+            click(button.toLatin1().constData());
+        } else if (way == 1) {
+            QTest::keySequence(list, key);
+        } else {
+            onListMenu([&] { requestMenuFromKeyboard(list); },
+                       [&](QMenu *menu) {
+                           for (QAction *action : menu->actions()) {
+                               if (action->text() != item)
+                                   continue;
+                               itemEnabled = action->isEnabled();
+                               QCOMPARE(action->shortcut(), key);
+                               if (itemEnabled) {
+                                   menu->setActiveAction(action);
+                                   QTest::keyClick(menu, Qt::Key_Return);
+                               }
+                           }
+                       });
+        }
+        ends << state() + ' ' + script.seenTitles().join(',');
+    }
+    QCOMPARE(ends[1], ends[0]);
+    QCOMPARE(itemEnabled, !ends[0].startsWith("a b c d e:"));
+    if (itemEnabled)
+        QCOMPARE(ends[2], ends[0]);
+}
+
+void TestFileList::theMenuOpensFromMouseAndKeyboard_data()
+{
+    QTest::addColumn<int>("how"); // 0: right click, 1: the Menu key, 2: Shift+F10
+    QTest::newRow("right click") << 0;
+    QTest::newRow("Menu key") << 1;
+#ifndef Q_OS_WIN
+    QTest::newRow("Shift+F10") << 2;
+#endif
+}
+
+void TestFileList::theMenuOpensFromMouseAndKeyboard()
+{
+    QFETCH(int, how);
+    QListWidget *list = m_window->ui.listWidget;
+    fill({"a", "b", "c"});
+    list->setCurrentRow(2);
+    list->setFocus();
+    const QPoint clickAt(40, 5);
+    QPoint shownAt;
+    const QStringList items = onListMenu(
+        [&] {
+            if (how == 0) {
+                // As the window system delivers a right click: to the viewport, at the pointer.
+                QContextMenuEvent request(QContextMenuEvent::Mouse, clickAt, list->viewport()->mapToGlobal(clickAt));
+                QApplication::sendEvent(list->viewport(), &request);
+            } else if (how == 1) {
+                requestMenuFromKeyboard(list);
+            } else {
+                QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+            }
+        },
+        [&](QMenu *menu) { shownAt = menu->pos(); });
+    QCOMPARE(items, (QStringList{QString::fromUtf8("위로 이동 Alt+Up"), QString::fromUtf8("[아래로 이동 Alt+Down]"),
+                                 QString::fromUtf8("처음으로 이동 Alt+Home"), QString::fromUtf8("[끝으로 이동 Alt+End]"),
+                                 QString::fromUtf8("삭제 Del"), "-", QString::fromUtf8("[이름순 정렬]"), "-",
+                                 QString::fromUtf8("[실행 취소 Ctrl+Z]"), QString::fromUtf8("[다시 실행 Ctrl+Shift+Z]"),
+                                 "-", QString::fromUtf8("리스트 비우기")}));
+    // From the keyboard, the menu opens at the current row, not wherever the pointer is.
+    const QPoint expected = how == 0 ? clickAt : list->visualItemRect(list->item(2)).bottomLeft();
+    QCOMPARE(shownAt, list->viewport()->mapToGlobal(expected));
+}
+
+void TestFileList::sortByNameReadsNumbersAsPeopleDo_data()
+{
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("sorted");
+    QTest::addColumn<int>("current"); // its file stays current
+    QTest::newRow("numbers of different lengths")
+        << QStringList{"/d/제10화.txt", "/d/제2화.txt", "/d/제1화.txt", "/d/제100화.txt"}
+        << QStringList{"/d/제1화.txt", "/d/제2화.txt", "/d/제10화.txt", "/d/제100화.txt"} << 0;
+    QTest::newRow("numbers after letters") << QStringList{"/d/ch10.txt", "/d/ch9.txt", "/d/ch9a.txt"}
+                                           << QStringList{"/d/ch9.txt", "/d/ch9a.txt", "/d/ch10.txt"} << 1;
+    QTest::newRow("letters without regard to case") << QStringList{"/d/b.txt", "/d/A.txt", "/d/C.txt", "/d/a.txt"}
+                                                    << QStringList{"/d/A.txt", "/d/a.txt", "/d/b.txt", "/d/C.txt"}
+                                                    << 3;
+    QTest::newRow("Hangul in Korean order, before Latin")
+        << QStringList{"/d/하.txt", "/d/a.txt", "/d/가.txt", "/d/나.txt"}
+        << QStringList{"/d/가.txt", "/d/나.txt", "/d/하.txt", "/d/a.txt"} << 2;
+    QTest::newRow("equal names by folder, the same path twice as it stood")
+        << QStringList{"/b/1.txt", "/a/2.txt", "/a/1.txt", "/b/1.txt"}
+        << QStringList{"/a/1.txt", "/b/1.txt", "/b/1.txt", "/a/2.txt"} << 3;
+}
+
+void TestFileList::sortByNameReadsNumbersAsPeopleDo()
+{
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, sorted);
+    QFETCH(int, current);
+
+    fill(paths);
+    QListWidget *list = m_window->ui.listWidget;
+    list->setCurrentRow(current);
+    QListWidgetItem *currentItem = list->currentItem();
+    m_window->arrangement->sortByName();
+    QCOMPARE(rows(), sorted);
+    QCOMPARE(list->currentItem(), currentItem);
+    QVERIFY(m_window->arrangement->isSortedByName());
+}
+
+// Every kind of change, then back step by step with Ctrl+Z, and forward again
+// with Ctrl+Shift+Z and Ctrl+Y: the rows and the current row as they were just
+// before, and just after, each change.
+void TestFileList::everyChangeCanBeUndoneAndRedone()
+{
+    QListWidget *list = m_window->ui.listWidget;
+    QStringList before;
+    QStringList after;
+    const auto change = [&](const std::function<void()> &edit) {
+        before << state().replace(m_dir.path() + '/', QString());
+        edit();
+        after << state().replace(m_dir.path() + '/', QString());
+    };
+
+    change([&] { loadThroughDialog({"ch10.txt", "ch2.txt", "ch1.txt"}); });
+    list->setCurrentRow(2);
+    change([&] { click("pushButton_Up"); });
+    list->setFocus();
+    change([&] { QTest::keyClick(list, Qt::Key_Delete); });
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(m_dir.filePath("ch2.txt"))});
+    change([&] { drop(files, list->visualItemRect(list->item(0)).topLeft() + QPoint(5, 1)); });
+    std::unique_ptr<QMimeData> row(m_window->arrangement->dragOfRow(0));
+    change([&] { drop(*row, QPoint(5, list->viewport()->height() - 2)); });
+    list->setCurrentRow(0);
+    change([&] {
+        onListMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); },
+                   [](QMenu *menu) {
+                       for (QAction *action : menu->actions()) {
+                           if (action->text() == QString::fromUtf8("이름순 정렬"))
+                               action->trigger();
+                       }
+                   });
+    });
+    change([&] { click("pushButton_3"); });
+    QCOMPARE(after, (QStringList{"ch10.txt ch2.txt ch1.txt:-1", "ch10.txt ch1.txt ch2.txt:1", "ch10.txt ch2.txt:1",
+                                 "ch2.txt ch10.txt ch2.txt:2", "ch10.txt ch2.txt ch2.txt:2",
+                                 "ch2.txt ch2.txt ch10.txt:2", ":-1"}));
+
+    // The dialogs and the menu were the active windows in turn.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window));
+    for (qsizetype step = before.size() - 1; step >= 0; --step) {
+        QTest::keyClick(m_window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(state().replace(m_dir.path() + '/', QString()), before[step]);
+    }
+    for (qsizetype step = 0; step < after.size(); ++step) {
+        if (step % 2)
+            QTest::keyClick(m_window, Qt::Key_Y, Qt::ControlModifier);
+        else
+            QTest::keyClick(m_window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(state().replace(m_dir.path() + '/', QString()), after[step]);
+    }
+
+    // At least the last hundred changes are kept.
+    fill({"x", "y"});
+    list->setCurrentRow(0);
+    for (int i = 0; i < 150; ++i)
+        click(i % 2 ? "pushButton_Up" : "pushButton_Down");
+    int undone = 0;
+    while (m_window->arrangement->history().canUndo() && undone < 1000) {
+        m_window->arrangement->history().undo();
+        ++undone;
+    }
+    QVERIFY2(undone >= 100, qPrintable(QString::number(undone)));
 }
 
 void TestFileList::repeatedDeletesEmptyTheListThenWarn()

@@ -1,0 +1,363 @@
+#include "listarrangement.h"
+
+#include <QApplication>
+#include <QCollator>
+#include <QDir>
+#include <QDrag>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QListWidget>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QUrl>
+#include <QUndoCommand>
+
+#include <algorithm>
+#include <numeric>
+#include <vector>
+
+namespace {
+
+QCollator nameCollator()
+{
+    QCollator collator(QLocale(QLocale::Korean, QLocale::SouthKorea));
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+// Room kept for the undo history; each step holds the list twice, its texts shared.
+constexpr int stepsKept = 100;
+
+// A drag that nears the top or bottom of the list scrolls it, so that a row can
+// be taken anywhere in a long list.
+constexpr int autoScrollMargin = 16;
+constexpr int autoScrollInterval = 50;
+
+const QString rowDragType = QStringLiteral("application/x-sheafwright-list-row");
+
+} // namespace
+
+namespace {
+
+// The order in which the paths go when sorted by name, as indices into them.
+std::vector<qsizetype> nameOrder(const QStringList &paths)
+{
+    const QCollator collator = nameCollator();
+    QStringList names;
+    names.reserve(paths.size());
+    for (const QString &path : paths)
+        names << QFileInfo(path).fileName();
+    std::vector<qsizetype> order(std::size_t(paths.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        const int byName = collator.compare(names[a], names[b]);
+        return byName != 0 ? byName < 0 : collator.compare(paths[a], paths[b]) < 0;
+    });
+    return order;
+}
+
+} // namespace
+
+QStringList sortedByName(const QStringList &paths)
+{
+    QStringList sorted;
+    sorted.reserve(paths.size());
+    for (const qsizetype index : nameOrder(paths))
+        sorted << paths[index];
+    return sorted;
+}
+
+QStringList textFilesIn(const QString &folder)
+{
+    const QDir dir(folder, QStringLiteral("*.txt"), QDir::NoSort, QDir::Files);
+    QStringList paths;
+    for (const QString &name : dir.entryList())
+        paths << dir.filePath(name);
+    return sortedByName(paths);
+}
+
+// One change of the list, held as the rows before and after it.
+class ListArrangement::Step : public QUndoCommand
+{
+public:
+    Step(ListArrangement &arrangement, Rows before, Rows after)
+        : m_arrangement(arrangement)
+        , m_before(std::move(before))
+        , m_after(std::move(after))
+    {
+    }
+
+    void undo() override { m_arrangement.restore(m_before); }
+    void redo() override
+    {
+        // Pushed once the change is made; only a redo has to make it again.
+        if (m_done) {
+            m_done = false;
+            return;
+        }
+        m_arrangement.restore(m_after);
+    }
+
+private:
+    ListArrangement &m_arrangement;
+    Rows m_before;
+    Rows m_after;
+    bool m_done = true;
+};
+
+ListArrangement::ListArrangement(QListWidget *list)
+    : QObject(list)
+    , m_list(list)
+    , m_insertionLine(new QWidget(list->viewport()))
+{
+    m_history.setUndoLimit(stepsKept);
+    m_insertionLine->setAutoFillBackground(true);
+    m_insertionLine->setBackgroundRole(QPalette::Text);
+    m_insertionLine->hide();
+    m_autoScroll.setInterval(autoScrollInterval);
+    connect(&m_autoScroll, &QTimer::timeout, this, &ListArrangement::scrollNearEdge);
+    list->viewport()->setAcceptDrops(true);
+    list->viewport()->installEventFilter(this);
+}
+
+ListArrangement::Rows ListArrangement::rows() const
+{
+    Rows rows;
+    rows.paths.reserve(m_list->count());
+    for (int row = 0; row < m_list->count(); ++row)
+        rows.paths << m_list->item(row)->text();
+    rows.current = m_list->currentRow();
+    return rows;
+}
+
+void ListArrangement::restore(const Rows &rows)
+{
+    m_list->clear();
+    m_list->addItems(rows.paths);
+    m_list->setCurrentRow(rows.current);
+    if (QListWidgetItem *current = m_list->currentItem())
+        m_list->scrollToItem(current);
+}
+
+void ListArrangement::record(const std::function<void()> &edit)
+{
+    Rows before = rows();
+    edit();
+    Rows after = rows();
+    if (after.paths != before.paths)
+        m_history.push(new Step(*this, std::move(before), std::move(after)));
+}
+
+bool ListArrangement::isSortedByName() const
+{
+    const QStringList paths = rows().paths;
+    return sortedByName(paths) == paths;
+}
+
+void ListArrangement::sortByName()
+{
+    record([this] {
+        QListWidgetItem *current = m_list->currentItem();
+        const std::vector<qsizetype> order = nameOrder(rows().paths);
+        QList<QListWidgetItem *> items;
+        while (m_list->count() > 0)
+            items << m_list->takeItem(0);
+        for (const qsizetype index : order)
+            m_list->addItem(items[index]);
+        m_list->setCurrentItem(current);
+    });
+}
+
+QMimeData *ListArrangement::dragOfRow(int row) const
+{
+    auto *data = new QMimeData;
+    // Names this list, so that a row dragged from another window is not taken for one of ours.
+    data->setData(rowDragType, QByteArray::number(QCoreApplication::applicationPid()) + ' '
+                                   + QByteArray::number(quintptr(this)) + ' ' + QByteArray::number(row));
+    return data;
+}
+
+int ListArrangement::draggedRow(const QMimeData *data) const
+{
+    if (!data || !data->hasFormat(rowDragType))
+        return -1;
+    const QList<QByteArray> fields = data->data(rowDragType).split(' ');
+    if (fields.size() != 3 || fields[0] != QByteArray::number(QCoreApplication::applicationPid())
+        || fields[1] != QByteArray::number(quintptr(this)))
+        return -1;
+    bool ok = false;
+    const int row = fields[2].toInt(&ok);
+    return ok && row >= 0 && row < m_list->count() ? row : -1;
+}
+
+// Local files as they are, folders as the text files in them, in the drop's
+// order; anything else is left out.
+QStringList ListArrangement::droppedFiles(const QMimeData *data) const
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl &url : data->urls()) {
+        if (!url.isLocalFile())
+            continue;
+        const QFileInfo info(url.toLocalFile());
+        if (info.isDir())
+            paths << textFilesIn(info.filePath());
+        else if (info.exists())
+            paths << info.filePath();
+    }
+    return paths;
+}
+
+int ListArrangement::insertionRow(const QPoint &pos) const
+{
+    const QModelIndex index = m_list->indexAt(pos);
+    if (!index.isValid())
+        return m_list->count();
+    return pos.y() < m_list->visualRect(index).center().y() ? index.row() : index.row() + 1;
+}
+
+void ListArrangement::showInsertionLine(const QPoint &pos)
+{
+    const int row = insertionRow(pos);
+    int y = 0;
+    if (row < m_list->count())
+        y = m_list->visualItemRect(m_list->item(row)).top();
+    else if (row > 0)
+        y = m_list->visualItemRect(m_list->item(row - 1)).bottom() + 1;
+    m_insertionLine->setGeometry(0, std::max(0, y - 1), m_list->viewport()->width(), 2);
+    m_insertionLine->show();
+    m_insertionLine->raise();
+}
+
+void ListArrangement::hideInsertionLine()
+{
+    m_insertionLine->hide();
+    m_autoScroll.stop();
+}
+
+void ListArrangement::scrollNearEdge()
+{
+    QScrollBar *bar = m_list->verticalScrollBar();
+    if (m_dragPosition.y() < autoScrollMargin)
+        bar->setValue(bar->value() - bar->singleStep());
+    else if (m_dragPosition.y() > m_list->viewport()->height() - autoScrollMargin)
+        bar->setValue(bar->value() + bar->singleStep());
+    else
+        m_autoScroll.stop();
+    showInsertionLine(m_dragPosition);
+}
+
+bool ListArrangement::handleDrag(QEvent *event)
+{
+    auto *drag = static_cast<QDragMoveEvent *>(event);
+    // A folder is looked into once, as the drag comes in.
+    if (event->type() == QEvent::DragEnter)
+        m_droppedFiles = droppedFiles(drag->mimeData());
+    const bool ours = draggedRow(drag->mimeData()) >= 0;
+    const Qt::DropAction action = ours ? Qt::MoveAction : Qt::CopyAction;
+    if ((!ours && m_droppedFiles.isEmpty()) || !(drag->possibleActions() & action)) {
+        drag->ignore();
+        hideInsertionLine();
+        return true;
+    }
+    drag->setDropAction(action);
+    drag->accept();
+    m_dragPosition = drag->position().toPoint();
+    showInsertionLine(m_dragPosition);
+    if (!m_autoScroll.isActive())
+        m_autoScroll.start();
+    return true;
+}
+
+void ListArrangement::drop(QDropEvent *event)
+{
+    hideInsertionLine();
+    const int at = insertionRow(event->position().toPoint());
+    const int from = draggedRow(event->mimeData());
+    if (from >= 0 && (event->possibleActions() & Qt::MoveAction)) {
+        moveRow(from, at);
+        // Moved here already: the drag must not take the row away as a move would.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        return;
+    }
+    const QStringList paths = droppedFiles(event->mimeData());
+    if (paths.isEmpty() || !(event->possibleActions() & Qt::CopyAction)) {
+        event->ignore();
+        return;
+    }
+    record([&] {
+        for (int i = 0; i < paths.size(); ++i)
+            m_list->insertItem(at + i, paths[i]);
+    });
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+// Puts the row `from` where a drop before row `to` puts it; it stays current.
+void ListArrangement::moveRow(int from, int to)
+{
+    if (to == from || to == from + 1)
+        return;
+    record([&] {
+        QListWidgetItem *item = m_list->takeItem(from);
+        m_list->insertItem(to > from ? to - 1 : to, item);
+        m_list->setCurrentItem(item);
+    });
+}
+
+void ListArrangement::startDrag(int row)
+{
+    auto *drag = new QDrag(m_list);
+    drag->setMimeData(dragOfRow(row));
+    // The row's picture hangs below the pointer, clear of the line that shows
+    // where it goes, which is never more than half a row away.
+    const QRect rect = m_list->visualItemRect(m_list->item(row));
+    drag->setPixmap(m_list->viewport()->grab(rect));
+    drag->setHotSpot(QPoint(m_pressPosition.x() - rect.left(), -(rect.height() / 2 + 2)));
+    drag->exec(Qt::MoveAction);
+}
+
+bool ListArrangement::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_list->viewport())
+        return QObject::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *press = static_cast<QMouseEvent *>(event);
+        m_pressPosition = press->position().toPoint();
+        m_pressedRow = press->button() == Qt::LeftButton ? m_list->indexAt(m_pressPosition).row() : -1;
+        return false;
+    }
+    case QEvent::MouseMove: {
+        auto *move = static_cast<QMouseEvent *>(event);
+        if (m_pressedRow < 0 || !(move->buttons() & Qt::LeftButton))
+            return false;
+        // A row pressed on is being taken somewhere: the list does not select
+        // the rows the pointer passes on its way.
+        if ((move->position().toPoint() - m_pressPosition).manhattanLength() >= QApplication::startDragDistance()) {
+            const int row = m_pressedRow;
+            m_pressedRow = -1;
+            startDrag(row);
+        }
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        m_pressedRow = -1;
+        return false;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+        return handleDrag(event);
+    case QEvent::DragLeave:
+        hideInsertionLine();
+        return true;
+    case QEvent::Drop:
+        drop(static_cast<QDropEvent *>(event));
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}
