@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
 // Measures the joining core against a plain byte copy of the same files.
 //
 //   joinbench [SIZE] [--repeat N] [--dir DIR] [--chunk SIZE]

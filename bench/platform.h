@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
 // The little the benchmark needs from the operating system, so that joinbench.cpp
 // itself builds wherever Qt does.
 #pragma once

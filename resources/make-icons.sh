@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Regenerates the bitmap icons from sheafwright.svg (needs librsvg2-bin and icoutils).
 set -eu
 cd "$(dirname "$0")"

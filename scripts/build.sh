@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Configures and builds into build/ (Release unless BUILD_TYPE says otherwise): every
 # target, or only the one given as the argument.
 set -eu

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Installs the Debian 12 packages that building, running, testing and packaging need, if any
 # are missing. Recommended packages are left out: nothing here needs them.
 set -eu

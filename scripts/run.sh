@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds the program, and starts it.
 set -eu
 cd "$(dirname "$0")/.."

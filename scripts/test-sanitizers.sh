@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Builds the joining core's tests with AddressSanitizer and UndefinedBehaviorSanitizer,
 # and again with ThreadSanitizer for the threads, and runs them; any report fails.
 set -eu

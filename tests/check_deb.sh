@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Makes the Debian package from the build folder into a scratch folder and checks
 # that it holds exactly the installed files and depends on what the program needs
 # at run time, including what dpkg-shlibdeps cannot see.

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
 # Starts the real program on the xcb platform under Xvfb, checks that its window
 # appears with the right title and size, closes it and expects exit code 0.
 set -u

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
 #include "listarrangement.h"
 #include "modal_script.h"
 #include "sheafwright.h"

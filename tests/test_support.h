@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
 #pragma once
 
 // Helpers shared by the tests of the joining core and of the window.

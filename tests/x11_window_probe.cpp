@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
 // Finds a top-level window by its title on the X server in $DISPLAY, prints its
 // size as WIDTHxHEIGHT and asks it to close the way a window manager would
 // (WM_DELETE_WINDOW). Exits 1 when no such window appears within ten seconds.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
 #include "unicodeinput.h"
 
 #include <QChar>
