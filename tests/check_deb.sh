@@ -2,12 +2,14 @@
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
 # Makes the Debian package from the build folder into a scratch folder and checks
-# that it holds exactly the installed files and depends on what the program needs
-# at run time, including what dpkg-shlibdeps cannot see.
+# that it holds exactly the installed files, depends on what the program needs at
+# run time, including what dpkg-shlibdeps cannot see, and that lintian finds no
+# error and nothing to warn of.
 set -eu
 cpack=$1
 config=$2
 build_type=$3
+lintian=$4
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
@@ -30,6 +32,11 @@ sort >"$scratch/expected" <<'LIST'
 ./usr/share/icons/hicolor/64x64/apps/sheafwright.png
 ./usr/share/icons/hicolor/128x128/apps/sheafwright.png
 ./usr/share/icons/hicolor/256x256/apps/sheafwright.png
+./usr/share/doc/sheafwright/README.md
+./usr/share/doc/sheafwright/changelog.gz
+./usr/share/doc/sheafwright/copyright
+./usr/share/man/man1/sheafwright.1.gz
+./usr/share/man/ko/man1/sheafwright.1.gz
 LIST
 if ! diff -u "$scratch/expected" "$scratch/files"; then
     echo "FAIL: the package's files differ from the expected ones (- expected, + packaged)"
@@ -46,6 +53,12 @@ done
 recommends=$(dpkg-deb -f "$deb" Recommends)
 if [ "$recommends" != "qt6-wayland" ]; then
     echo "FAIL: Recommends is '$recommends', expected qt6-wayland"
+    status=1
+fi
+
+# Without overrides: whatever lintian warns of is to be mended, not silenced.
+if ! "$lintian" --fail-on error,warning "$deb"; then
+    echo "FAIL: lintian (above)"
     status=1
 fi
 
