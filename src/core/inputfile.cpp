@@ -5,7 +5,10 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include <QDir>
@@ -15,6 +18,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -22,18 +26,38 @@ namespace TextJoin {
 
 bool sameContent(const InputState &before, const InputState &after)
 {
-    return before.device == after.device && before.file == after.file && before.size == after.size
-        && before.modified == after.modified && (before.changed == after.changed || before.links != after.links);
+    return before.size == after.size && before.modified == after.modified
+        && (before.changed == after.changed || after.links < before.links);
 }
+
+namespace {
+
+// Time stamps come from a clock that moves in ticks of a few milliseconds (the
+// coarse clock of Linux, 4 ms on Debian; 10 ms on exFAT), so a write in the same
+// tick as the one before leaves them as they were. A file changed within the last
+// few ticks is looked at again once they have passed: any write after that shows
+// in a later time stamp.
+constexpr qint64 settleMilliseconds = 15;
+
+template<typename ReadState, typename Now>
+bool settledState(ReadState readState, Now now, qint64 unitsPerMillisecond, InputState *state)
+{
+    if (!readState(state))
+        return false;
+    const qint64 settle = settleMilliseconds * unitsPerMillisecond;
+    const qint64 age = now() - std::max(state->modified, state->changed);
+    if (age >= settle)
+        return true;
+    const qint64 wait = std::min(settle, settle - age);
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait / unitsPerMillisecond + 1));
+    return readState(state);
+}
+
+} // namespace
 
 #ifdef Q_OS_WIN
 
 namespace {
-
-qint64 fileTime(LARGE_INTEGER time)
-{
-    return time.QuadPart * 100; // in units of 100 ns
-}
 
 bool stateOf(HANDLE handle, InputState *state)
 {
@@ -42,13 +66,19 @@ bool stateOf(HANDLE handle, InputState *state)
     if (!GetFileInformationByHandle(handle, &information)
         || !GetFileInformationByHandleEx(handle, FileBasicInfo, &times, sizeof times))
         return false;
-    state->device = information.dwVolumeSerialNumber;
-    state->file = quint64(information.nFileIndexHigh) << 32 | information.nFileIndexLow;
     state->size = qint64(quint64(information.nFileSizeHigh) << 32 | information.nFileSizeLow);
-    state->modified = fileTime(times.LastWriteTime);
-    state->changed = fileTime(times.ChangeTime);
+    state->modified = times.LastWriteTime.QuadPart;
+    state->changed = times.ChangeTime.QuadPart;
     state->links = information.nNumberOfLinks;
     return true;
+}
+
+// In the units of file times: 100 ns since 1601.
+qint64 fileTimeNow()
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    return qint64(quint64(now.dwHighDateTime) << 32 | now.dwLowDateTime);
 }
 
 } // namespace
@@ -61,18 +91,23 @@ OpenedInput openRegularFile(const QString &path, QFile &file)
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return {OpenedInput::Outcome::Failed, qt_error_string(int(GetLastError())), {}};
+    const auto fail = [handle](OpenedInput::Outcome outcome, const QString &error) {
+        CloseHandle(handle);
+        return OpenedInput{outcome, error, {}};
+    };
+    if (GetFileType(handle) != FILE_TYPE_DISK)
+        return fail(OpenedInput::Outcome::NotRegularFile, {});
+    FILE_BASIC_INFO kind;
+    if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &kind, sizeof kind))
+        return fail(OpenedInput::Outcome::Failed, qt_error_string(int(GetLastError())));
+    if (kind.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return fail(OpenedInput::Outcome::NotRegularFile, {});
     InputState state;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &information)
-        || (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !stateOf(handle, &state)) {
-        CloseHandle(handle);
-        return {OpenedInput::Outcome::NotRegularFile, {}, {}};
-    }
+    if (!settledState([handle](InputState *s) { return stateOf(handle, s); }, fileTimeNow, 10000, &state))
+        return fail(OpenedInput::Outcome::Failed, qt_error_string(int(GetLastError())));
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-    if (descriptor < 0) {
-        CloseHandle(handle);
-        return {OpenedInput::Outcome::Failed, qt_error_string(errno), {}};
-    }
+    if (descriptor < 0)
+        return fail(OpenedInput::Outcome::Failed, qt_error_string(errno));
     if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         _close(descriptor);
         return {OpenedInput::Outcome::Failed, file.errorString(), {}};
@@ -95,21 +130,28 @@ qint64 nanoseconds(const timespec &time)
     return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
 
-InputState stateOf(const struct stat &status)
+bool stateOf(int descriptor, InputState *state)
 {
-    InputState state;
-    state.device = quint64(status.st_dev);
-    state.file = quint64(status.st_ino);
-    state.size = qint64(status.st_size);
+    struct stat status;
+    if (::fstat(descriptor, &status) != 0)
+        return false;
+    state->size = qint64(status.st_size);
 #ifdef Q_OS_DARWIN
-    state.modified = nanoseconds(status.st_mtimespec);
-    state.changed = nanoseconds(status.st_ctimespec);
+    state->modified = nanoseconds(status.st_mtimespec);
+    state->changed = nanoseconds(status.st_ctimespec);
 #else
-    state.modified = nanoseconds(status.st_mtim);
-    state.changed = nanoseconds(status.st_ctim);
+    state->modified = nanoseconds(status.st_mtim);
+    state->changed = nanoseconds(status.st_ctim);
 #endif
-    state.links = quint64(status.st_nlink);
-    return state;
+    state->links = quint64(status.st_nlink);
+    return true;
+}
+
+qint64 nanosecondsNow()
+{
+    timespec now;
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return nanoseconds(now);
 }
 
 } // namespace
@@ -124,30 +166,29 @@ OpenedInput openRegularFile(const QString &path, QFile &file)
             return {OpenedInput::Outcome::NotRegularFile, {}, {}};
         return {OpenedInput::Outcome::Failed, qt_error_string(error), {}};
     }
+    const auto fail = [descriptor](OpenedInput::Outcome outcome, int error) {
+        ::close(descriptor);
+        return OpenedInput{outcome, error ? qt_error_string(error) : QString(), {}};
+    };
     struct stat status;
-    if (::fstat(descriptor, &status) != 0) {
-        const int error = errno;
-        ::close(descriptor);
-        return {OpenedInput::Outcome::Failed, qt_error_string(error), {}};
-    }
-    if (!S_ISREG(status.st_mode)) {
-        ::close(descriptor);
-        return {OpenedInput::Outcome::NotRegularFile, {}, {}};
-    }
+    if (::fstat(descriptor, &status) != 0)
+        return fail(OpenedInput::Outcome::Failed, errno);
+    if (!S_ISREG(status.st_mode))
+        return fail(OpenedInput::Outcome::NotRegularFile, 0);
+    InputState state;
+    if (!settledState([descriptor](InputState *s) { return stateOf(descriptor, s); }, nanosecondsNow, 1000000,
+                      &state))
+        return fail(OpenedInput::Outcome::Failed, errno);
     if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
         return {OpenedInput::Outcome::Failed, file.errorString(), {}};
     }
-    return {OpenedInput::Outcome::Opened, {}, stateOf(status)};
+    return {OpenedInput::Outcome::Opened, {}, state};
 }
 
 bool currentState(const QFile &file, InputState *state)
 {
-    struct stat status;
-    if (::fstat(file.handle(), &status) != 0)
-        return false;
-    *state = stateOf(status);
-    return true;
+    return stateOf(file.handle(), state);
 }
 
 #endif

@@ -9,23 +9,21 @@ class QFile;
 
 namespace TextJoin {
 
-// What the system says of an open input: which file it is, how large, and when
-// its content and its metadata last changed. Read again after reading the file,
-// it tells whether the bytes read are one version of it.
+// What the system says of an open input: how large it is, and when its content
+// and its metadata last changed (in the system's own units, only ever compared).
+// Taken again after reading the file, it tells whether the bytes read are one
+// version of it.
 struct InputState
 {
-    quint64 device = 0;
-    quint64 file = 0;
     qint64 size = 0;
-    qint64 modified = 0; // nanoseconds
-    qint64 changed = 0;  // nanoseconds; metadata included
+    qint64 modified = 0;
+    qint64 changed = 0; // metadata included
     quint64 links = 0;
 };
 
-// Whether `after` is the same file with the same content as `before`. Unlinking
-// a file, or renaming another over it, changes its change time and its link
-// count but not a byte of what its open descriptor reads; the change time is
-// not compared where the link count differs.
+// Whether `after` is the same content as `before`. Unlinking a file, or renaming
+// another over it, lowers its link count and changes its change time but not a
+// byte of what its open descriptor reads; the change time is not compared then.
 bool sameContent(const InputState &before, const InputState &after);
 
 struct OpenedInput
@@ -38,7 +36,9 @@ struct OpenedInput
 
     Outcome outcome;
     QString error;
-    InputState state; // when opened
+    // When opened; for a file changed a moment before, once its time stamps can
+    // tell that change from a later one.
+    InputState state;
 };
 
 // Opens an input for reading if, and only if, it is a regular file (after

@@ -192,21 +192,12 @@ void Joiner::add(const QString &path)
     }
     if (outcome == Outcome::Stopped)
         return;
-    if (changedSinceOpened() || (outcome == Outcome::Ok && m_fileRead != opened.state.size)) {
+    if (changedSinceOpened() || (outcome == Outcome::Ok && m_fileRead != opened.state.size))
         fault(InputFault::Kind::Changed, QString());
-        return;
-    }
-    switch (outcome) {
-    case Outcome::Ok:
-    case Outcome::Stopped:
-        break;
-    case Outcome::InvalidInput:
+    else if (outcome == Outcome::InvalidInput)
         fault(InputFault::Kind::BadEncoding, sourceName(source));
-        break;
-    case Outcome::ReadFailed:
+    else if (outcome == Outcome::ReadFailed)
         fault(InputFault::Kind::CannotRead, input.errorString());
-        break;
-    }
 }
 
 Outcome Joiner::copy(QFile &input, Source source, const QByteArray &start)

@@ -22,7 +22,7 @@ struct InputFault
 {
     enum class Kind {
         CannotRead,     // detail: the system's reason
-        NotRegularFile, // a folder, a pipe or a device
+        NotRegularFile, // a folder, a pipe, a socket or a device
         BadEncoding,    // detail: the name of the encoding the bytes are not valid in
         Changed,        // written to, cut or grown while it was read: the bytes read may mix two versions
     };
