@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <thread>
 
 namespace {
@@ -156,8 +157,9 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
 
     std::atomic<qint64> read{0};
     std::atomic<bool> cancelRequested{false};
-    std::atomic<bool> committing{false};
+    std::atomic<bool> commitAsked{false};
     std::atomic<bool> done{false};
+    bool committing = false;
 
     QProgressDialog dialog(QString::fromUtf8("파일을 묶는 중입니다..."), QString::fromUtf8("취소"), 0, 1000);
     dialog.setWindowTitle(QString::fromUtf8("진행 중"));
@@ -171,31 +173,33 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
     QObject::connect(&dialog, &QProgressDialog::canceled, [&] { cancelRequested = true; });
     QObject::connect(&dialog, &QDialog::rejected, [&] { cancelRequested = true; });
     CommitGuard commitGuard;
+    QEventLoop loop;
 
     TextJoin::JoinOptions options = base;
     options.progress = [&, outer = base.progress](qint64 bytes) {
         read = bytes;
         return (!outer || outer(bytes)) && !cancelRequested;
     };
-    // "취소" is disabled on the GUI thread before the join learns whether it was
-    // pressed, so that a press the user saw take effect is never overtaken by the commit.
+    // Before the output is committed, the GUI thread disables "취소" and only then
+    // tells the join whether it was pressed, so that a press the user saw take
+    // effect is never overtaken by the commit. The answer goes through the
+    // standard library, whose hand-over ThreadSanitizer can see.
+    std::promise<bool> commitAnswer;
+    std::future<bool> commitAllowed = commitAnswer.get_future();
     options.committing = [&, outer = base.committing] {
-        std::atomic<bool> cancelled{false};
-        QMetaObject::invokeMethod(
-            &dialog,
-            [&] {
-                committing = true;
-                dialog.installEventFilter(&commitGuard);
-                dialog.setRange(0, 0);
-                if (auto *cancel = dialog.findChild<QPushButton *>())
-                    cancel->setEnabled(false);
-                cancelled = cancelRequested.load();
-            },
-            Qt::BlockingQueuedConnection);
-        return !cancelled && (!outer || outer());
+        commitAsked = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        return commitAllowed.get() && (!outer || outer());
+    };
+    const auto answerCommit = [&] {
+        committing = true;
+        dialog.installEventFilter(&commitGuard);
+        dialog.setRange(0, 0);
+        if (auto *cancel = dialog.findChild<QPushButton *>())
+            cancel->setEnabled(false);
+        commitAnswer.set_value(!cancelRequested);
     };
 
-    QEventLoop loop;
     bool dialogWasUp = false;
     QTimer tick;
     tick.setInterval(50);
@@ -220,6 +224,8 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
     while (!done) {
         dialogWasUp = dialog.isVisible();
         loop.exec(dialogWasUp ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        if (commitAsked && !committing)
+            answerCommit();
     }
     worker.join();
     return result;
