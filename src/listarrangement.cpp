@@ -55,8 +55,13 @@ std::vector<qsizetype> nameOrder(const QStringList &paths)
     std::vector<qsizetype> order(std::size_t(paths.size()));
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
-        const int byName = collator.compare(names[a], names[b]);
-        return byName != 0 ? byName < 0 : collator.compare(paths[a], paths[b]) < 0;
+        if (const int byName = collator.compare(names[a], names[b]))
+            return byName < 0;
+        if (const int byPath = collator.compare(paths[a], paths[b]))
+            return byPath < 0;
+        // Names the collator takes for equal ("a" and "A", "1" and "01") still
+        // go in one order, whatever order the folder gave them in.
+        return paths[a] < paths[b];
     });
     return order;
 }
@@ -113,7 +118,8 @@ private:
 ListArrangement::ListArrangement(QListWidget *list)
     : QObject(list)
     , m_list(list)
-    , m_insertionLine(new QWidget(list->viewport()))
+    , m_viewport(list->viewport())
+    , m_insertionLine(new QWidget(m_viewport))
 {
     m_history.setUndoLimit(stepsKept);
     m_insertionLine->setAutoFillBackground(true);
@@ -121,8 +127,8 @@ ListArrangement::ListArrangement(QListWidget *list)
     m_insertionLine->hide();
     m_autoScroll.setInterval(autoScrollInterval);
     connect(&m_autoScroll, &QTimer::timeout, this, &ListArrangement::scrollNearEdge);
-    list->viewport()->setAcceptDrops(true);
-    list->viewport()->installEventFilter(this);
+    m_viewport->setAcceptDrops(true);
+    m_viewport->installEventFilter(this);
 }
 
 ListArrangement::Rows ListArrangement::rows() const
@@ -230,7 +236,7 @@ void ListArrangement::showInsertionLine(const QPoint &pos)
         y = m_list->visualItemRect(m_list->item(row)).top();
     else if (row > 0)
         y = m_list->visualItemRect(m_list->item(row - 1)).bottom() + 1;
-    m_insertionLine->setGeometry(0, std::max(0, y - 1), m_list->viewport()->width(), 2);
+    m_insertionLine->setGeometry(0, std::max(0, y - 1), m_viewport->width(), 2);
     m_insertionLine->show();
     m_insertionLine->raise();
 }
@@ -246,7 +252,7 @@ void ListArrangement::scrollNearEdge()
     QScrollBar *bar = m_list->verticalScrollBar();
     if (m_dragPosition.y() < autoScrollMargin)
         bar->setValue(bar->value() - bar->singleStep());
-    else if (m_dragPosition.y() > m_list->viewport()->height() - autoScrollMargin)
+    else if (m_dragPosition.y() > m_viewport->height() - autoScrollMargin)
         bar->setValue(bar->value() + bar->singleStep());
     else
         m_autoScroll.stop();
@@ -319,14 +325,14 @@ void ListArrangement::startDrag(int row)
     // The row's picture hangs below the pointer, clear of the line that shows
     // where it goes, which is never more than half a row away.
     const QRect rect = m_list->visualItemRect(m_list->item(row));
-    drag->setPixmap(m_list->viewport()->grab(rect));
+    drag->setPixmap(m_viewport->grab(rect));
     drag->setHotSpot(QPoint(m_pressPosition.x() - rect.left(), -(rect.height() / 2 + 2)));
     drag->exec(Qt::MoveAction);
 }
 
 bool ListArrangement::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != m_list->viewport())
+    if (watched != m_viewport)
         return QObject::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {

@@ -18,7 +18,8 @@ class QWidget;
 
 // File names in the order people read them: numbers by their value ("제2화"
 // before "제10화"), letters without regard to case, Hangul in Korean order; equal
-// names by their full path, and the same path twice as it stood.
+// names by their full path (names equal but for case, or for leading zeros, by
+// their characters), and the same path twice as it stood.
 QStringList sortedByName(const QStringList &paths);
 
 // The files a folder dropped onto the list stands for: the regular files
@@ -78,6 +79,9 @@ private:
     friend class TestFileList;
 
     QListWidget *m_list;
+    // Kept from the start: while the list is being destroyed, its viewport is
+    // still sent events but the list can no longer be asked for it.
+    QWidget *m_viewport;
     QWidget *m_insertionLine;
     QUndoStack m_history;
     QTimer m_autoScroll;

@@ -153,7 +153,9 @@ QKeySequence sequenceOf(const QKeyEvent *key)
 
 bool Sheafwright::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched != ui.listWidget && watched != ui.listWidget->viewport())
+    // Only the list and its viewport are watched. The viewport is not asked
+    // for: it is still sent events while the list is being destroyed.
+    if (watched != ui.listWidget && watched->parent() != ui.listWidget)
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::ContextMenu) {
         auto *request = static_cast<QContextMenuEvent *>(event);
@@ -213,6 +215,8 @@ void Sheafwright::showListMenu(const QPoint &globalPos)
 
     QPoint at = globalPos;
     if (at.isNull()) {
+        if (current >= 0)
+            list->scrollToItem(list->currentItem());
         const QRect row = current >= 0 ? list->visualItemRect(list->currentItem()) : QRect();
         at = list->viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint());
     }

@@ -8,14 +8,20 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QMimeData>
-#include <QUrl>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 class TestFileList : public QObject
 {
@@ -43,6 +49,7 @@ private slots:
     void keysAndMenuItemsDoWhatTheirButtonsDo();
     void theMenuOpensFromMouseAndKeyboard_data();
     void theMenuOpensFromMouseAndKeyboard();
+    void draggingInALongList();
     void sortByNameReadsNumbersAsPeopleDo_data();
     void sortByNameReadsNumbersAsPeopleDo();
     void everyChangeCanBeUndoneAndRedone();
@@ -342,9 +349,15 @@ void TestFileList::drop(const QMimeData &data, const QPoint &at, bool *accepted)
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(at, actions, &data, Qt::LeftButton, {});
     QApplication::sendEvent(viewport, &move);
-    // A line shows where the drop goes.
+    // A line shows where the drop goes: at the top of the row it goes before.
     const QWidget *line = m_window->arrangement->m_insertionLine;
     QCOMPARE(line->isVisible(), move.isAccepted());
+    QListWidget *list = m_window->ui.listWidget;
+    const QModelIndex under = list->indexAt(at);
+    const QRect rect = under.isValid() ? list->visualRect(under) : list->visualItemRect(list->item(list->count() - 1));
+    const int boundary = under.isValid() && at.y() < rect.center().y() ? rect.top() : rect.bottom() + 1;
+    if (move.isAccepted())
+        QCOMPARE(line->y(), std::max(0, boundary - 1));
     QDropEvent dropped(at, actions, &data, Qt::LeftButton, {});
     dropped.setDropAction(Qt::MoveAction); // as a drag started as a move proposes
     QApplication::sendEvent(viewport, &dropped);
@@ -358,63 +371,81 @@ void TestFileList::drop(const QMimeData &data, const QPoint &at, bool *accepted)
 
 void TestFileList::dropsGoWhereTheyAreDropped_data()
 {
-    QTest::addColumn<QStringList>("dropped"); // names in the test folder, URLs, or "row N" dragged within
-    QTest::addColumn<QString>("where");       // top: upper half of row 0; between: lower half of row 0; end
+    QTest::addColumn<QStringList>("dropped"); // names in the test folder, URLs, "row N" dragged within,
+                                              // or "other row N" dragged from another window
+    QTest::addColumn<QString>("where");       // top: upper half of row 0; below N: lower half of row N; end
+    QTest::addColumn<bool>("accepted");
     QTest::addColumn<QString>("after");       // rows and current row; the list starts "one two three:1"
 
-    QTest::newRow("files at the top") << QStringList{"b.txt", "a.txt"} << "top" << "b.txt a.txt one two three:3";
-    QTest::newRow("a file between rows") << QStringList{"a.txt", "https://example.com/c.txt"} << "between"
-                                         << "one a.txt two three:2";
-    QTest::newRow("below the last row") << QStringList{"a.txt", "b.txt", "a.txt"} << "end"
+    QTest::newRow("files at the top") << QStringList{"b.txt", "a.txt"} << "top" << true
+                                      << "b.txt a.txt one two three:3";
+    QTest::newRow("a file between rows") << QStringList{"a.txt", "https://example.com/c.txt", "gone.txt"}
+                                         << "below 0" << true << "one a.txt two three:2";
+    QTest::newRow("below the last row") << QStringList{"a.txt", "b.txt", "a.txt"} << "end" << true
                                         << "one two three a.txt b.txt a.txt:1";
     // Text files directly in it, in any case, by name; no hidden ones, no subfolders, no others.
-    QTest::newRow("a folder") << QStringList{"folder"} << "between" << "one folder/ch9.TXT folder/ch10.txt two three:3";
-    QTest::newRow("nothing usable") << QStringList{"empty", "https://example.com/c.txt"} << "top"
+    QTest::newRow("a file and a folder") << QStringList{"a.txt", "folder"} << "below 0" << true
+                                         << "one a.txt folder/ch9.TXT folder/ch10.txt two three:4";
+    QTest::newRow("nothing usable") << QStringList{"empty", "https://example.com/c.txt"} << "top" << false
                                     << "one two three:1";
-    QTest::newRow("row dragged to the top") << QStringList{"row 2"} << "top" << "three one two:0";
-    QTest::newRow("row dragged below the last") << QStringList{"row 0"} << "end" << "two three one:2";
+    QTest::newRow("row dragged to the top") << QStringList{"row 2"} << "top" << true << "three one two:0";
+    QTest::newRow("row dragged below the last") << QStringList{"row 0"} << "end" << true << "two three one:2";
+    QTest::newRow("row dragged down into the middle") << QStringList{"row 0"} << "below 1" << true
+                                                      << "two one three:1";
     QTest::newRow("row dragged onto the lower half of the row above")
-        << QStringList{"row 2"} << "between" << "one three two:1";
-    QTest::newRow("row dropped where it is") << QStringList{"row 0"} << "between" << "one two three:1";
+        << QStringList{"row 2"} << "below 0" << true << "one three two:1";
+    QTest::newRow("row dropped where it is") << QStringList{"row 0"} << "below 0" << true << "one two three:1";
+    QTest::newRow("a row no longer there") << QStringList{"row 7"} << "top" << false << "one two three:1";
+    QTest::newRow("a row of another window") << QStringList{"other row 0"} << "end" << false << "one two three:1";
 }
 
 void TestFileList::dropsGoWhereTheyAreDropped()
 {
     QFETCH(QStringList, dropped);
     QFETCH(QString, where);
+    QFETCH(bool, accepted);
     QFETCH(QString, after);
 
     QDir dir(m_dir.path());
-    QVERIFY(dir.mkpath("folder/sub") && dir.mkpath("empty"));
+    QVERIFY(dir.mkpath("folder/sub") && dir.mkpath("folder/x.txt") && dir.mkpath("empty"));
     for (const char *name : {"a.txt", "b.txt", "folder/ch10.txt", "folder/ch9.TXT", "folder/.hidden.txt",
                              "folder/notes.md", "folder/sub/inner.txt", "empty/notes.md"}) {
         QFile file(m_dir.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
+#ifdef Q_OS_UNIX
+    for (const char *name : {"folder/pipe.txt", "folder/broken.txt"})
+        QFile::remove(m_dir.filePath(name));
+    QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("folder/pipe.txt")).constData(), 0600), 0);
+    QVERIFY(QFile::link(m_dir.filePath("nowhere"), m_dir.filePath("folder/broken.txt")));
+#endif
     fill({"one", "two", "three"});
     QListWidget *list = m_window->ui.listWidget;
     list->setCurrentRow(1);
-    QMimeData *data = new QMimeData;
+    Sheafwright other;
+    std::unique_ptr<QMimeData> data;
     if (dropped.first().startsWith("row ")) {
-        delete data;
-        data = m_window->arrangement->dragOfRow(dropped.first().mid(4).toInt());
+        data.reset(m_window->arrangement->dragOfRow(dropped.first().mid(4).toInt()));
+    } else if (dropped.first().startsWith("other row ")) {
+        other.ui.listWidget->addItems({"elsewhere"});
+        data.reset(other.arrangement->dragOfRow(dropped.first().mid(10).toInt()));
     } else {
         QList<QUrl> urls;
         for (const QString &item : dropped)
             urls << (item.contains(':') ? QUrl(item) : QUrl::fromLocalFile(m_dir.filePath(item)));
+        data.reset(new QMimeData);
         data->setUrls(urls);
     }
-    const QRect first = list->visualItemRect(list->item(0));
-    const QPoint at = where == "top" ? first.topLeft() + QPoint(5, 1)
-                    : where == "between" ? first.bottomLeft() + QPoint(5, -1)
-                                         : QPoint(5, list->viewport()->height() - 2);
-    const bool changes = after != "one two three:1";
-    bool accepted = false;
-    drop(*data, at, &accepted);
-    delete data;
-    QCOMPARE(accepted, dropped.first() != "empty");
+    // Just above the middle of a row is its upper half; its middle, the lower.
+    const auto middle = [list](int row) { return list->visualItemRect(list->item(row)).center(); };
+    const QPoint at = where == "top"            ? middle(0) - QPoint(0, 1)
+                    : where.startsWith("below") ? middle(where.mid(6).toInt())
+                                                : QPoint(5, list->viewport()->height() - 2);
+    bool wasAccepted = false;
+    drop(*data, at, &wasAccepted);
+    QCOMPARE(wasAccepted, accepted);
     QCOMPARE(state().replace(m_dir.path() + '/', QString()), after);
-    QCOMPARE(m_window->arrangement->history().count(), changes ? 1 : 0);
+    QCOMPARE(m_window->arrangement->history().count(), after != "one two three:1" ? 1 : 0);
 }
 
 void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo_data()
@@ -443,8 +474,9 @@ void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo_data()
     }
 }
 
-// The same start, then the button, the key and the menu item: the same end. A
-// menu item that would leave the order as it is, is disabled.
+// The same start, then the button, the key, the key on the keypad and the menu
+// item: the same end, and one step to undo where the rows changed. A menu item
+// that would leave the order as it is, is disabled.
 void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo()
 {
     QFETCH(QString, button);
@@ -455,17 +487,20 @@ void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo()
     QListWidget *list = m_window->ui.listWidget;
     QStringList ends;
     bool itemEnabled = false;
-    for (int way = 0; way < 3; ++way) {
+    for (int way = 0; way < 4; ++way) {
         list->clear();
         fill({"a", "b", "c", "d", "e"});
         // Focus makes a row current where there is none; the row is set after it.
         list->setFocus();
         list->setCurrentRow(current);
+        const int steps = m_window->arrangement->history().count();
         ModalScript script{acceptBox()};
         if (way == 0) {
             click(button.toLatin1().constData());
         } else if (way == 1) {
             QTest::keySequence(list, key);
+        } else if (way == 2) {
+            QTest::keyClick(list, key[0].key(), key[0].keyboardModifiers() | Qt::KeypadModifier);
         } else {
             onListMenu([&] { requestMenuFromKeyboard(list); },
                        [&](QMenu *menu) {
@@ -481,12 +516,15 @@ void TestFileList::keysAndMenuItemsDoWhatTheirButtonsDo()
                            }
                        });
         }
+        const bool changed = !state().startsWith("a b c d e:");
+        QCOMPARE(m_window->arrangement->history().count() - steps, changed ? 1 : 0);
         ends << state() + ' ' + script.seenTitles().join(',');
     }
     QCOMPARE(ends[1], ends[0]);
+    QCOMPARE(ends[2], ends[0]);
     QCOMPARE(itemEnabled, !ends[0].startsWith("a b c d e:"));
     if (itemEnabled)
-        QCOMPARE(ends[2], ends[0]);
+        QCOMPARE(ends[3], ends[0]);
 }
 
 void TestFileList::theMenuOpensFromMouseAndKeyboard_data()
@@ -529,6 +567,48 @@ void TestFileList::theMenuOpensFromMouseAndKeyboard()
     // From the keyboard, the menu opens at the current row, not wherever the pointer is.
     const QPoint expected = how == 0 ? clickAt : list->visualItemRect(list->item(2)).bottomLeft();
     QCOMPARE(shownAt, list->viewport()->mapToGlobal(expected));
+
+    // On an empty list there is nothing to do but undo.
+    click("pushButton_3");
+    const QStringList empty = onListMenu(
+        [&] {
+            QContextMenuEvent request(QContextMenuEvent::Mouse, clickAt, list->viewport()->mapToGlobal(clickAt));
+            QApplication::sendEvent(list->viewport(), &request);
+        },
+        [](QMenu *) {});
+    QCOMPARE(empty.filter(QRegularExpression("^[^[-]")), QStringList{QString::fromUtf8("실행 취소 Ctrl+Z")});
+}
+
+// A row is taken along by the pointer, not selected on its way; near the top or
+// the bottom of a long list, a drag scrolls it.
+void TestFileList::draggingInALongList()
+{
+    QStringList paths;
+    for (int i = 0; i < 60; ++i)
+        paths << QStringLiteral("row %1").arg(i);
+    fill(paths);
+    QListWidget *list = m_window->ui.listWidget;
+    QWidget *viewport = list->viewport();
+    const QPoint first = list->visualItemRect(list->item(0)).center();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, first);
+    QTest::mouseMove(viewport, list->visualItemRect(list->item(3)).center());
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, list->visualItemRect(list->item(3)).center());
+    QCOMPARE(list->currentRow(), 0);
+
+    std::unique_ptr<QMimeData> row(m_window->arrangement->dragOfRow(0));
+    QScrollBar *bar = list->verticalScrollBar();
+    const Qt::DropActions actions = Qt::MoveAction;
+    QDragEnterEvent enter(QPoint(5, viewport->height() - 2), actions, row.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &enter);
+    QDragMoveEvent nearBottom(QPoint(5, viewport->height() - 2), actions, row.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &nearBottom);
+    QTRY_VERIFY(bar->value() >= 3);
+    QDragMoveEvent nearTop(QPoint(5, 2), actions, row.get(), Qt::LeftButton, {});
+    QApplication::sendEvent(viewport, &nearTop);
+    QTRY_COMPARE(bar->value(), 0);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(viewport, &leave);
+    QVERIFY(!m_window->arrangement->m_insertionLine->isVisible());
 }
 
 void TestFileList::sortByNameReadsNumbersAsPeopleDo_data()
@@ -544,6 +624,9 @@ void TestFileList::sortByNameReadsNumbersAsPeopleDo_data()
     QTest::newRow("letters without regard to case") << QStringList{"/d/b.txt", "/d/A.txt", "/d/C.txt", "/d/a.txt"}
                                                     << QStringList{"/d/A.txt", "/d/a.txt", "/d/b.txt", "/d/C.txt"}
                                                     << 3;
+    QTest::newRow("names equal but for case or leading zeros, by their characters")
+        << QStringList{"/d/ch1.txt", "/d/a.txt", "/d/ch01.txt", "/d/A.txt"}
+        << QStringList{"/d/A.txt", "/d/a.txt", "/d/ch01.txt", "/d/ch1.txt"} << 0;
     QTest::newRow("Hangul in Korean order, before Latin")
         << QStringList{"/d/하.txt", "/d/a.txt", "/d/가.txt", "/d/나.txt"}
         << QStringList{"/d/가.txt", "/d/나.txt", "/d/하.txt", "/d/a.txt"} << 2;
