@@ -7,20 +7,26 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh sheafwright
 
-# Whether an X server answers at $DISPLAY ([host]:number[.screen]): its local
-# socket, or its TCP port on another host. Perl is on every Debian system.
+# Whether an X server answers at $DISPLAY ([host]:number[.screen]): on this
+# machine through its abstract or its file socket, as Xlib tries them, on another
+# host through its TCP port. Perl is on every Debian system. A DISPLAY that is
+# not of that form answers nowhere.
 x_server_answers() {
     command -v perl >/dev/null 2>&1 || return 0
-    host=${DISPLAY%%:*}
-    number=${DISPLAY#*:}
+    host=${DISPLAY%:*}
+    number=${DISPLAY##*:}
     number=${number%%.*}
-    case "$number" in '' | *[!0-9]*) return 0 ;; esac
+    case "$DISPLAY" in *:*) ;; *) return 1 ;; esac
+    case "$number" in '' | *[!0-9]*) return 1 ;; esac
     if [ -z "$host" ] || [ "$host" = unix ]; then
-        perl -MIO::Socket::UNIX -e 'exit(IO::Socket::UNIX->new(Peer => $ARGV[0]) ? 0 : 1)' \
-            "/tmp/.X11-unix/X$number"
+        perl -MIO::Socket::UNIX -e '
+            for my $peer ("\0$ARGV[0]", $ARGV[0]) { exit 0 if IO::Socket::UNIX->new(Peer => $peer) }
+            exit 1' "/tmp/.X11-unix/X$number"
     else
-        perl -MIO::Socket::INET -e 'exit(IO::Socket::INET->new(PeerAddr => $ARGV[0], Timeout => 3) ? 0 : 1)' \
-            "$host:$((6000 + number))"
+        host=${host#[}
+        host=${host%]}
+        perl -MIO::Socket::IP -e 'exit(IO::Socket::IP->new(PeerHost => $ARGV[0], PeerPort => $ARGV[1], Timeout => 3) ? 0 : 1)' \
+            "$host" "$((6000 + number))"
     fi
 }
 
