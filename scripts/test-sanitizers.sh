@@ -1,16 +1,17 @@
 #!/bin/sh
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
-# Builds the joining core's tests with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and again with ThreadSanitizer for the threads, and runs them; any report fails.
+# Builds the tests with AddressSanitizer and UndefinedBehaviorSanitizer, and those
+# with threads again with ThreadSanitizer, and runs them; any report fails.
 set -eu
 cd "$(dirname "$0")/.."
-core_tests='^test_(joiner|utf8|legacycodepage)$'
 
+# The core, and the window with its list and its bind, whose widgets are made and
+# destroyed in every test.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" >/dev/null
-cmake --build build-asan --target test_joiner test_utf8 test_legacycodepage
-ctest --test-dir build-asan -R "$core_tests" --output-on-failure
+cmake --build build-asan --target test_joiner test_utf8 test_legacycodepage test_window test_file_list test_binding
+ctest --test-dir build-asan -R '^test_' --output-on-failure
 
 # The core's threads, and the window's worker thread beside the GUI thread. The
 # tests set TSAN_OPTIONS themselves (tests/CMakeLists.txt), so that ctest in
