@@ -55,7 +55,6 @@ private:
     {
         QStringList paths;
         int current = -1;
-        bool operator==(const Rows &other) const { return paths == other.paths && current == other.current; }
     };
     class Step;
 
