@@ -21,10 +21,25 @@
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
+#ifdef Q_OS_WIN
+#include <QScopeGuard>
+
+#include <qt_windows.h>
+#endif
 
 namespace {
 
 const QString errorTitle = QString::fromUtf8("에러");
+
+// The system's own words for a missing file, in the language it is set to.
+QString noSuchFileReason()
+{
+#ifdef Q_OS_WIN
+    return qt_error_string(ERROR_FILE_NOT_FOUND);
+#else
+    return QStringLiteral("No such file or directory");
+#endif
+}
 const QString questionTitle = QString::fromUtf8("질문!");
 const QString cancelTitle = QString::fromUtf8("취소");
 const QString nameRequiredTitle = QString::fromUtf8("중요!");
@@ -99,18 +114,25 @@ private slots:
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
+    // As messages show it: with the system's own separators.
+    QString shown(const QString &name) const { return QDir::toNativeSeparators(path(name)); }
     void list(const QStringList &paths);
     void clickBind();
 
     QScopedPointer<QTemporaryDir> m_dir;
     Sheafwright *m_window = nullptr;
     UnexpectedDialogGuard m_dialogGuard;
+    std::unique_ptr<SystemCodec> m_system;
 };
 
 void TestBinding::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
+    // The system's code page is UTF-8, as on Linux, so that "ANSI" is CP949
+    // wherever the tests run, Windows set to 1252 included.
+    m_system.reset();
+    m_system = std::make_unique<SystemCodec>("UTF-8");
     m_window = new Sheafwright;
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
@@ -265,9 +287,9 @@ void TestBinding::encodingChoice()
     QFETCH(QString, typed);
     QFETCH(bool, ansi);
 
-    // This system's own legacy code page, not a stand-in: CP949 where Qt's system codec is UTF-8.
+    // The legacy code page where the system's is UTF-8: CP949.
     const QString text = QString::fromUtf8("한글\r\n");
-    QTextCodec *cp949 = QTextCodec::codecForName("CP949");
+    QTextCodec *cp949 = cp949Codec();
     writeFile(path("a.txt"), text.toUtf8());
     writeFile(path("b.txt"), cp949->fromUnicode(text));
     list({path("a.txt"), path("b.txt")});
@@ -359,10 +381,10 @@ void TestBinding::unusableInputsAreListedAndNothingIsWritten()
     script.passOverProgress();
     clickBind();
     QCOMPARE(script.seenTitles().last(), errorTitle);
-    const QStringList reasons{path("growing.txt") + QString::fromUtf8(" : 읽는 동안 파일이 바뀜"),
-                              path("missing.txt") + QString::fromUtf8(" : 열 수 없음 (No such file or directory)"),
-                              path("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)"),
-                              path("folder") + QString::fromUtf8(" : 열 수 없음 (일반 파일이 아님)")};
+    const QString noSuchFile = QString::fromUtf8(" : 열 수 없음 (%1)").arg(noSuchFileReason());
+    const QStringList reasons{shown("growing.txt") + QString::fromUtf8(" : 읽는 동안 파일이 바뀜"),
+                              shown("missing.txt") + noSuchFile, shown("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)"),
+                              shown("folder") + QString::fromUtf8(" : 열 수 없음 (일반 파일이 아님)")};
     const QString heading = QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.\n");
     if (missing == 0) {
         QCOMPARE(script.seen().last().text, heading + reasons.join('\n'));
@@ -375,8 +397,7 @@ void TestBinding::unusableInputsAreListedAndNothingIsWritten()
         QCOMPARE(lines.last(), QString::fromUtf8("외 %1개 파일").arg(reasons.size() + missing - 10));
         const QStringList all = details.split('\n');
         QCOMPARE(all.size(), reasons.size() + missing);
-        QCOMPARE(all.last(), path(QStringLiteral("missing-%1.txt").arg(missing - 1))
-                                 + QString::fromUtf8(" : 열 수 없음 (No such file or directory)"));
+        QCOMPARE(all.last(), shown(QStringLiteral("missing-%1.txt").arg(missing - 1)) + noSuchFile);
         QVERIFY2(boxSize.width() <= 1024 && boxSize.height() <= 768,
                  qPrintable(QStringLiteral("%1x%2").arg(boxSize.width()).arg(boxSize.height())));
     }
@@ -410,13 +431,29 @@ void TestBinding::outputThatCannotBeWrittenIsNotReportedAsDone()
 {
     writeFile(path("a.txt"), "a");
     list({path("a.txt")});
+#ifdef Q_OS_WIN
+    // Another program holds the file open and lets no one replace it, as some
+    // editors and spreadsheets do.
+    const QString output = path("out.txt");
+    writeFile(output, "previous");
+    const HANDLE holder = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(output).utf16()),
+                                      GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    QVERIFY(holder != INVALID_HANDLE_VALUE);
+    const auto release = qScopeGuard([holder] { CloseHandle(holder); });
+    ModalScript script{pressButton(QMessageBox::Ok), saveAs(output), pressButton(QMessageBox::Yes),
+                       chooseEncoding("UTF-8"), acceptBox()};
+#else
     const QString output = QStringLiteral("/proc/sheafwright-out.txt");
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(output), chooseEncoding("UTF-8"), acceptBox()};
+#endif
     clickBind();
     QCOMPARE(script.seenTitles().last(), errorTitle);
-    QVERIFY(script.seen().last().text.startsWith(QString::fromUtf8("파일을 저장하지 못했습니다.\n") + output
-                                                 + '\n'));
+    QVERIFY(script.seen().last().text.startsWith(QString::fromUtf8("파일을 저장하지 못했습니다.\n")
+                                                 + QDir::toNativeSeparators(output) + '\n'));
     QVERIFY(!script.seenTitles().contains(doneTitle));
+#ifdef Q_OS_WIN
+    QCOMPARE(readAll(output), QByteArray("previous"));
+#endif
 }
 
 #ifdef Q_OS_UNIX

@@ -627,9 +627,16 @@ void TestFileList::sortByNameReadsNumbersAsPeopleDo_data()
     QTest::newRow("names equal but for case or leading zeros, by their characters")
         << QStringList{"/d/ch1.txt", "/d/a.txt", "/d/ch01.txt", "/d/A.txt"}
         << QStringList{"/d/A.txt", "/d/a.txt", "/d/ch01.txt", "/d/ch1.txt"} << 0;
+#ifdef Q_OS_WIN
+    // Windows' Korean collation, as Explorer sorts, puts Latin letters first.
+    QTest::newRow("Hangul in Korean order, after Latin")
+        << QStringList{"/d/하.txt", "/d/a.txt", "/d/가.txt", "/d/나.txt"}
+        << QStringList{"/d/a.txt", "/d/가.txt", "/d/나.txt", "/d/하.txt"} << 2;
+#else
     QTest::newRow("Hangul in Korean order, before Latin")
         << QStringList{"/d/하.txt", "/d/a.txt", "/d/가.txt", "/d/나.txt"}
         << QStringList{"/d/가.txt", "/d/나.txt", "/d/하.txt", "/d/a.txt"} << 2;
+#endif
     QTest::newRow("equal names by folder, the same path twice as it stood")
         << QStringList{"/b/1.txt", "/a/2.txt", "/a/1.txt", "/b/1.txt"}
         << QStringList{"/a/1.txt", "/b/1.txt", "/b/1.txt", "/a/2.txt"} << 3;
@@ -677,7 +684,7 @@ void TestFileList::everyChangeCanBeUndoneAndRedone()
     change([&] { drop(*row, QPoint(5, list->viewport()->height() - 2)); });
     list->setCurrentRow(0);
     change([&] {
-        onListMenu([&] { QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier); },
+        onListMenu([&] { requestMenuFromKeyboard(list); },
                    [](QMenu *menu) {
                        for (QAction *action : menu->actions()) {
                            if (action->text() == QString::fromUtf8("이름순 정렬"))

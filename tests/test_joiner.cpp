@@ -19,6 +19,9 @@
 #include <limits>
 #include <thread>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -53,7 +56,7 @@ const QByteArray utf32BeBom("\x00\x00\xFE\xFF", 4);
 
 QByteArray cp949(const QString &text)
 {
-    return QTextCodec::codecForName("CP949")->fromUnicode(text);
+    return cp949Codec()->fromUnicode(text);
 }
 
 // Converts as Windows' own system codec does: whatever it cannot convert either
@@ -145,6 +148,7 @@ private slots:
     void fileSizeLimitGivesTheSystemsReason_data();
     void fileSizeLimitGivesTheSystemsReason();
 #endif
+    void ansiIsTheSystemsOwnCodePage();
     void anInputCanBeTheOutput();
     void aLinkToAFileStaysALink();
 
@@ -153,12 +157,17 @@ private:
     QString faultSummary(const JoinResult &result, const QStringList &inputs) const;
 
     QScopedPointer<QTemporaryDir> m_dir;
+    std::unique_ptr<SystemCodec> m_system;
 };
 
 void TestJoiner::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY(m_dir->isValid());
+    // Unless a test says otherwise, the system's code page is UTF-8, as on Linux,
+    // so that "ANSI" is CP949 wherever the tests run, Windows set to 1252 included.
+    m_system.reset();
+    m_system = std::make_unique<SystemCodec>("UTF-8");
 }
 
 QStringList TestJoiner::writeInputs(const QList<QByteArray> &contents)
@@ -749,9 +758,15 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("faults"); // none: the join is cancelled from another thread
     QTest::newRow("cancelled") << "input0.txt" << 0 << QByteArray() << QString();
+#ifdef Q_OS_WIN
+    // The system's own words, in the language Windows is set to.
+    QTest::newRow("missing") << "missing.txt" << 0 << QByteArray()
+                             << "1 unreadable " + qt_error_string(ERROR_FILE_NOT_FOUND);
+#else
     QTest::newRow("missing") << "missing.txt" << 0 << QByteArray() << "1 unreadable No such file or directory";
-    QTest::newRow("folder") << "folder" << 0 << QByteArray() << "1 not a file ";
     QTest::newRow("fails while reading") << "/proc/self/mem" << 0 << QByteArray() << "1 unreadable Input/output error";
+#endif
+    QTest::newRow("folder") << "folder" << 0 << QByteArray() << "1 not a file ";
 #ifdef Q_OS_UNIX
     const QString notAFile("1 not a file ");
     QTest::newRow("FIFO with text") << "fifo" << 2 << QByteArray("ABCDEFGH") << notAFile;
@@ -996,6 +1011,31 @@ void TestJoiner::fileSizeLimitGivesTheSystemsReason()
 }
 #endif
 
+// "ANSI" on this very system, with no codec installed in the system's place:
+// where it means CP949, byte for byte what iconv writes; where it means CP1252
+// (Western Windows), Hangul is refused, and named.
+void TestJoiner::ansiIsTheSystemsOwnCodePage()
+{
+    m_system.reset();
+#ifdef Q_OS_WIN
+    const QString expected = qEnvironmentVariable("SHEAFWRIGHT_EXPECTED_ANSI");
+    if (expected.isEmpty())
+        QSKIP("SHEAFWRIGHT_EXPECTED_ANSI does not name the code page this Windows is set to");
+#else
+    const QString expected("CP949");
+#endif
+    const QString output = m_dir->filePath("out.txt");
+    const JoinResult result = TextJoin::joinFiles({ANSI_SAMPLE ".utf8"}, output, OutputEncoding::Local8Bit);
+    QCOMPARE(result.legacyCodePage, expected);
+    if (expected == "CP949") {
+        QCOMPARE(result.status, JoinResult::Status::Done);
+        QVERIFY(readAll(output) == readAll(ANSI_SAMPLE ".cp949"));
+    } else {
+        QCOMPARE(result.status, JoinResult::Status::Unrepresentable);
+        QCOMPARE(result.unrepresentable, QString::fromUtf8("가"));
+    }
+}
+
 void TestJoiner::anInputCanBeTheOutput()
 {
     const QStringList paths = writeInputs({"first\n", "second\n"});
@@ -1003,12 +1043,23 @@ void TestJoiner::anInputCanBeTheOutput()
     QCOMPARE(readAll(paths[0]), QByteArray("first\nsecond\nfirst\n"));
 }
 
-// The link stays, and the file it points to gets the output.
+// The link stays, and the file it points to gets the output. On Windows that is
+// a symbolic link: a shortcut (.lnk) is a file of the shell's, not a link.
 void TestJoiner::aLinkToAFileStaysALink()
 {
     const QStringList paths = writeInputs({"new\n", "old\n"});
     const QString link = m_dir->filePath("link.txt");
+#ifdef Q_OS_WIN
+    const auto native = [](const QString &path) {
+        return reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16());
+    };
+    if (!CreateSymbolicLinkW(native(link), native(paths[1]), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        QSKIP("this Windows lets only administrators and developers make symbolic links");
+    if (!QFileInfo(link).isSymLink())
+        QSKIP("the link was made, but the system does not report it as one (Wine has no reparse points)");
+#else
     QVERIFY(QFile::link(paths[1], link));
+#endif
     QVERIFY(TextJoin::joinFiles({paths[0]}, link, OutputEncoding::Utf8).ok());
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(paths[1]), QByteArray("new\n"));

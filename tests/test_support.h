@@ -9,10 +9,18 @@
 #include <QFile>
 #include <QTextCodec>
 
+#include "legacycodepage.h"
+
 inline QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// CP949 as the program converts it here (on Windows, Windows' own).
+inline QTextCodec *cp949Codec()
+{
+    return TextJoin::LegacyCodePage::cp949();
 }
 
 // Makes the process believe it runs on a system with the given legacy code page
@@ -23,7 +31,7 @@ public:
     explicit SystemCodec(const QByteArray &name)
         : m_saved(QTextCodec::codecForLocale())
     {
-        QTextCodec::setCodecForLocale(QTextCodec::codecForName(name));
+        QTextCodec::setCodecForLocale(name == "CP949" ? cp949Codec() : QTextCodec::codecForName(name));
     }
     ~SystemCodec() { QTextCodec::setCodecForLocale(m_saved); }
 

@@ -88,8 +88,10 @@ std::unique_ptr<CodePageTables> buildTables(QTextCodec *codec)
     auto tables = std::make_unique<CodePageTables>();
     CodePageTables &t = *tables;
 
-    // What the codec writes for a character it cannot encode, and what that reads back as.
-    const QString unencodable = QString(QChar(char16_t(0xDBFF))) + QChar(char16_t(0xDFFF));
+    // What the codec writes for a character it cannot encode, and what that reads
+    // back as. A noncharacter of the BMP is in no code page, and is one UTF-16
+    // unit: codecs that substitute unit by unit write one substitute for it.
+    const QString unencodable(QChar(char16_t(0xFDD0)));
     const QByteArray substitutionBytes = codec->fromUnicode(unencodable);
     const QString substitution = codec->toUnicode(substitutionBytes);
 

@@ -10,6 +10,8 @@
 #include <cstring>
 
 #ifdef Q_OS_WIN
+#include "windowscodepage.h"
+
 #include <qt_windows.h>
 #endif
 
@@ -19,38 +21,50 @@ namespace {
 
 constexpr int utf8Mib = 106;
 
-// Where the system's code page comes from. On Windows the system codec is named
-// "System" and has no useful MIB, so the system itself is asked.
+// Where the system's code page comes from. On Windows Qt's system codec is
+// named "System" and has no useful MIB, so the system itself is asked; any other
+// codec installed as the locale's (as the tests do, to stand for another
+// system) speaks for itself, as everywhere.
 #ifdef Q_OS_WIN
-bool systemIsUtf8(QTextCodec *)
+bool isWindowsAnsiCodec(QTextCodec *codec)
 {
-    return GetACP() == CP_UTF8;
-}
-
-QString systemCodePageName(QTextCodec *)
-{
-    return QStringLiteral("CP%1").arg(GetACP());
-}
-#else
-bool systemIsUtf8(QTextCodec *codec)
-{
-    return codec->mibEnum() == utf8Mib;
-}
-
-// Only a codec installed by hand gets here: Qt's own system codec on these
-// systems is always UTF-8.
-QString systemCodePageName(QTextCodec *codec)
-{
-    return QString::fromLatin1(codec->name());
+    return codec->name() == "System";
 }
 #endif
 
+bool systemIsUtf8(QTextCodec *codec)
+{
+#ifdef Q_OS_WIN
+    if (isWindowsAnsiCodec(codec))
+        return GetACP() == CP_UTF8;
+#endif
+    return codec->mibEnum() == utf8Mib;
+}
+
+QString systemCodePageName(QTextCodec *codec)
+{
+#ifdef Q_OS_WIN
+    if (isWindowsAnsiCodec(codec))
+        return QStringLiteral("CP%1").arg(GetACP());
+#endif
+    return QString::fromLatin1(codec->name());
+}
+
 } // namespace
+
+QTextCodec *LegacyCodePage::cp949()
+{
+#ifdef Q_OS_WIN
+    return windowsCodePage(949);
+#else
+    return QTextCodec::codecForName("CP949");
+#endif
+}
 
 LegacyCodePage LegacyCodePage::system()
 {
     QTextCodec *systemCodec = QTextCodec::codecForLocale();
-    return choose(systemCodec, systemCodec && systemIsUtf8(systemCodec), QTextCodec::codecForName("CP949"));
+    return choose(systemCodec, systemCodec && systemIsUtf8(systemCodec), cp949());
 }
 
 LegacyCodePage LegacyCodePage::choose(QTextCodec *systemCodec, bool systemIsUtf8, QTextCodec *cp949)

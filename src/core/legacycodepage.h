@@ -25,6 +25,8 @@ public:
     // The choice itself, given what the system offers; `cp949` is null where the
     // toolkit has no such codec.
     static LegacyCodePage choose(QTextCodec *systemCodec, bool systemIsUtf8, QTextCodec *cp949);
+    // CP949 as this system converts it: on Windows, Windows' own code page 949.
+    static QTextCodec *cp949();
 
     // False where CP949 is needed but missing: legacy conversion is then refused.
     bool isAvailable() const { return m_codec != nullptr; }
