@@ -2,11 +2,12 @@
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
 # Installs the Debian 12 packages that building, running, testing and packaging need, if any
-# are missing. Recommended packages are left out: nothing here needs them.
+# are missing, and those named as arguments. Recommended packages are left out: nothing
+# here needs them.
 set -eu
 packages="cmake make ninja-build g++ qt6-base-dev qt6-base-private-dev qt6-5compat-dev qt6-qpa-plugins
           qt6-wayland libx11-dev xvfb xauth fonts-nanum dpkg-dev file desktop-file-utils appstream
-          lintian reuse groff-base man-db"
+          lintian reuse groff-base man-db $*"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
@@ -23,7 +24,7 @@ else
     exit 1
 fi
 echo "Installing:$missing"
-echo "(on a fresh system this downloads about 200 MiB; apt shows how it goes)"
+[ $# -eq 0 ] && echo "(on a fresh system this downloads about 200 MiB; apt shows how it goes)"
 $as_root apt-get update -q
 # sudo does not pass the environment on, hence env. The download shows apt's own
 # progress; unpacking and setting up, which is quicker, only its summary.

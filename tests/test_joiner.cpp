@@ -150,6 +150,7 @@ private slots:
 #endif
     void ansiIsTheSystemsOwnCodePage();
     void anInputCanBeTheOutput();
+    void namesWithHangulSpacesAndBackslashes();
     void aLinkToAFileStaysALink();
 
 private:
@@ -767,6 +768,9 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
     QTest::newRow("fails while reading") << "/proc/self/mem" << 0 << QByteArray() << "1 unreadable Input/output error";
 #endif
     QTest::newRow("folder") << "folder" << 0 << QByteArray() << "1 not a file ";
+#ifdef Q_OS_WIN
+    QTest::newRow("device") << "//./NUL" << 0 << QByteArray() << "1 not a file ";
+#endif
 #ifdef Q_OS_UNIX
     const QString notAFile("1 not a file ");
     QTest::newRow("FIFO with text") << "fifo" << 2 << QByteArray("ABCDEFGH") << notAFile;
@@ -785,6 +789,9 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
     QFETCH(int, fifo);
     QFETCH(QByteArray, content);
     QFETCH(QString, faults);
+#ifndef Q_OS_UNIX
+    Q_UNUSED(fifo) // pipes and sockets are Unix's
+#endif
 
     QVERIFY(QDir(m_dir->path()).mkdir("folder"));
     const QString output = m_dir->filePath("out.txt");
@@ -1041,6 +1048,27 @@ void TestJoiner::anInputCanBeTheOutput()
     const QStringList paths = writeInputs({"first\n", "second\n"});
     QVERIFY(TextJoin::joinFiles({paths[0], paths[1], paths[0]}, paths[0], OutputEncoding::Utf8).ok());
     QCOMPARE(readAll(paths[0]), QByteArray("first\nsecond\nfirst\n"));
+}
+
+// Names as people give them: Hangul, spaces, and backslashes, which are the
+// separator on Windows and a character of the name elsewhere.
+void TestJoiner::namesWithHangulSpacesAndBackslashes()
+{
+    const QString folder = m_dir->filePath(QString::fromUtf8("소설 원고"));
+    QVERIFY(QDir().mkdir(folder));
+#ifdef Q_OS_WIN
+    const QString input = QDir::toNativeSeparators(folder + QString::fromUtf8("/제1화 시작.txt"));
+    const QString output = QDir::toNativeSeparators(folder + QString::fromUtf8("/묶은 결과.txt"));
+#else
+    const QString input = folder + QString::fromUtf8("/제1화\\시작.txt");
+    const QString output = folder + QString::fromUtf8("/묶은\\결과.txt");
+#endif
+    QFile file(input);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(cp949(QString::fromUtf8("가나다"))) == 6);
+    file.close();
+    QVERIFY(TextJoin::joinFiles({input}, output, OutputEncoding::Utf8).ok());
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+    QCOMPARE(readAll(output), QString::fromUtf8("가나다").toUtf8());
 }
 
 // The link stays, and the file it points to gets the output. On Windows that is

@@ -1,0 +1,36 @@
+#!/bin/sh
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
+# Cross-builds the program for 64-bit Windows into build-windows/: the program, its
+# tests, the installer and the portable zip. Installs what is missing first.
+#
+# The Windows Qt (6.4.2, the same version as Debian's own) is looked for in
+#   $SHEAFWRIGHT_WINDOWS_QT, else ~/.cache/sheafwright/qt-6.4.2-mingw64;
+# when that is empty, it is unpacked from the archive named in
+#   $SHEAFWRIGHT_WINDOWS_QT_ARCHIVE,
+# and with no archive either, it is built from Debian's sources by
+# scripts/build-qt-windows.sh, which takes about 20 minutes on 2 cores.
+set -eu
+cd "$(dirname "$0")/.."
+# The host Qt gives moc, uic and rcc; Wine runs the tests, on Xvfb, with Hangul fonts;
+# locales let Wine stand for Korean and for Western Windows.
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64 nsis wine wine64 locales xz-utils
+
+qt=${SHEAFWRIGHT_WINDOWS_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/sheafwright/qt-6.4.2-mingw64}
+if [ ! -f "$qt/lib/cmake/Qt6Core5Compat/Qt6Core5CompatConfig.cmake" ]; then
+    if [ -n "${SHEAFWRIGHT_WINDOWS_QT_ARCHIVE:-}" ]; then
+        echo "Unpacking the Windows Qt from $SHEAFWRIGHT_WINDOWS_QT_ARCHIVE into $qt"
+        mkdir -p "$qt"
+        tar -xJf "$SHEAFWRIGHT_WINDOWS_QT_ARCHIVE" -C "$qt" --strip-components=1
+    else
+        echo "No Windows Qt in $qt and no SHEAFWRIGHT_WINDOWS_QT_ARCHIVE: building it from Debian's"
+        echo "sources, which takes about 20 minutes on 2 cores (40 on busy ones) and 3 GiB of disk."
+        scripts/build-qt-windows.sh "$qt"
+    fi
+fi
+
+cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
+cmake --build build-windows --parallel "$(nproc)"
+(cd build-windows && cpack -G "NSIS;ZIP")
