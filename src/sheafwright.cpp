@@ -59,6 +59,8 @@ QString faultReason(const TextJoin::InputFault &fault)
         return QString::fromUtf8("인코딩 오류 (%1)").arg(fault.detail);
     case TextJoin::InputFault::Kind::Changed:
         return QString::fromUtf8("읽는 동안 파일이 바뀜");
+    case TextJoin::InputFault::Kind::InUse:
+        return QString::fromUtf8("다른 프로그램이 쓰는 중");
     }
     return QString();
 }

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Sheafwright contributors
 // SPDX-License-Identifier: MIT
 
+#include "inputfile.h"
 #include "joiner.h"
 #include "test_support.h"
 
@@ -33,12 +34,16 @@
 #endif
 
 using TextJoin::InputFault;
+using TextJoin::InputState;
+using TextJoin::WatchedChanges;
 using TextJoin::JoinOptions;
 using TextJoin::JoinResult;
 using TextJoin::OutputEncoding;
 
 Q_DECLARE_METATYPE(OutputEncoding)
 Q_DECLARE_METATYPE(JoinResult::Status)
+Q_DECLARE_METATYPE(InputState)
+Q_DECLARE_METATYPE(WatchedChanges)
 
 namespace {
 
@@ -130,6 +135,9 @@ private slots:
     void progressCountsEveryInputByteOnce();
     void changesWhileReadingAndLateCancels_data();
     void changesWhileReadingAndLateCancels();
+    void onlyAChangeOfTheBytesIsAChange_data();
+    void onlyAChangeOfTheBytesIsAChange();
+    void theStateIsTakenOnceItsStampsCanTellALaterWrite();
     void largeChunksAreConvertedInTwoHalves_data();
     void largeChunksAreConvertedInTwoHalves();
 
@@ -192,6 +200,7 @@ QString TestJoiner::faultSummary(const JoinResult &result, const QStringList &in
         const QString kind = fault.kind == InputFault::Kind::CannotRead       ? "unreadable"
                            : fault.kind == InputFault::Kind::NotRegularFile ? "not a file"
                            : fault.kind == InputFault::Kind::Changed        ? "changed"
+                           : fault.kind == InputFault::Kind::InUse          ? "in use"
                                                                              : "encoding";
         const int index = inputs.indexOf(fault.path);
         lines << QStringLiteral("%1 %2 %3").arg(index).arg(kind, fault.detail);
@@ -421,17 +430,28 @@ void TestJoiner::changesWhileReadingAndLateCancels_data()
     QTest::addColumn<QString>("when");   // first call, guess read, second reading, last call
     QTest::addColumn<QString>("outcome"); // changed, old text, cancelled
 
-    QTest::newRow("rewritten in place") << "rewrite" << "first call" << "changed";
-    QTest::newRow("cut short") << "truncate" << "first call" << "changed";
-    QTest::newRow("grown") << "grow" << "first call" << "changed";
-    QTest::newRow("rewritten once the guess has read it") << "rewrite" << "guess read" << "changed";
-    QTest::newRow("cut short once the guess has read it") << "truncate" << "guess read" << "changed";
+#ifdef Q_OS_WIN
+    // No one can write to an input while it is read: the writes fail.
+    const QString written = "old text";
+#else
+    const QString written = "changed";
+#endif
+    QTest::newRow("rewritten in place") << "rewrite" << "first call" << written;
+    QTest::newRow("cut short") << "truncate" << "first call" << written;
+    QTest::newRow("grown") << "grow" << "first call" << written;
+    QTest::newRow("rewritten once the guess has read it") << "rewrite" << "guess read" << written;
+    QTest::newRow("cut short once the guess has read it") << "truncate" << "guess read" << written;
+    // Only the bytes count.
+    QTest::newRow("its permissions changed") << "chmod" << "first call" << "old text";
 #ifdef Q_OS_UNIX
     // The input already open is the file renamed away, which keeps its content.
     QTest::newRow("another file renamed over it") << "rename" << "first call" << "old text";
     QTest::newRow("another renamed over it once the guess has read it") << "rename" << "guess read" << "old text";
-    // Its times put back as they were, and a second name given to it.
+    // Its times put back as they were, and a second name given to it, or taken away.
     QTest::newRow("rewritten in disguise") << "disguise" << "first call" << "changed";
+    QTest::newRow("rewritten in disguise, a second name removed") << "disguise, unlink" << "first call" << "changed";
+    QTest::newRow("a second name given to it") << "link" << "first call" << "old text";
+    QTest::newRow("its access time set") << "touch -a" << "first call" << "old text";
 #endif
     QTest::newRow("cancelled during the second reading") << "cancel" << "second reading" << "cancelled";
     QTest::newRow("cancelled after the last chunk") << "cancel" << "last call" << "cancelled";
@@ -451,6 +471,10 @@ void TestJoiner::changesWhileReadingAndLateCancels()
     // Written a moment ago: a change while it is read must still show, also
     // where the clock behind time stamps moves in ticks of milliseconds.
     const QString input = writeInputs({text}).first();
+#ifdef Q_OS_UNIX
+    if (action == "disguise, unlink")
+        QCOMPARE(::link(QFile::encodeName(input).constData(), QFile::encodeName(input + ".link").constData()), 0);
+#endif
 
     JoinOptions options;
     options.chunkSize = 8;
@@ -474,6 +498,15 @@ void TestJoiner::changesWhileReadingAndLateCancels()
             return false;
         if (action == "truncate") {
             QFile::resize(input, 10);
+        } else if (action == "chmod") {
+            QFile::setPermissions(input, QFile::ReadOwner);
+#ifdef Q_OS_UNIX
+        } else if (action == "link") {
+            ::link(QFile::encodeName(input).constData(), QFile::encodeName(input + ".link").constData());
+        } else if (action == "touch -a") {
+            const timespec times[2] = {{1, 0}, {0, UTIME_OMIT}};
+            ::utimensat(AT_FDCWD, QFile::encodeName(input).constData(), times, 0);
+#endif
         } else if (action == "rename") {
             const QString other = m_dir->filePath("other.txt");
             QFile file(other);
@@ -490,10 +523,13 @@ void TestJoiner::changesWhileReadingAndLateCancels()
             file.open(action == "grow" ? QIODevice::Append : QIODevice::WriteOnly | QIODevice::Unbuffered);
             file.write(action == "grow" ? QByteArray("more") : QByteArray(40, 'y') + "\xB0\xA1");
 #ifdef Q_OS_UNIX
-            if (action == "disguise") {
+            if (action.startsWith("disguise")) {
                 const timespec times[2] = {before.st_atim, before.st_mtim};
                 ::futimens(file.handle(), times);
-                ::link(QFile::encodeName(input).constData(), QFile::encodeName(input + ".link").constData());
+                if (action == "disguise")
+                    ::link(QFile::encodeName(input).constData(), QFile::encodeName(input + ".link").constData());
+                else
+                    ::unlink(QFile::encodeName(input + ".link").constData());
             }
 #endif
         }
@@ -501,6 +537,7 @@ void TestJoiner::changesWhileReadingAndLateCancels()
     };
     const JoinResult result = TextJoin::joinFiles({input}, output, OutputEncoding::Utf8, options);
     if (outcome == "old text") {
+        QCOMPARE(faultSummary(result, {input}), QString());
         QCOMPARE(result.status, JoinResult::Status::Done);
         QCOMPARE(readAll(output), QByteArray(40, 'x') + QString::fromUtf8("가").toUtf8());
         return;
@@ -508,6 +545,62 @@ void TestJoiner::changesWhileReadingAndLateCancels()
     QCOMPARE(result.status, outcome == "changed" ? JoinResult::Status::InputFaults : JoinResult::Status::Cancelled);
     QCOMPARE(faultSummary(result, {input}), outcome == "changed" ? "0 changed " : "");
     QCOMPARE(readAll(output), previous);
+}
+
+void TestJoiner::onlyAChangeOfTheBytesIsAChange_data()
+{
+    QTest::addColumn<InputState>("after");
+    QTest::addColumn<WatchedChanges>("seen");
+    QTest::addColumn<bool>("same");
+
+    // Before: 100 bytes, modified at 10, changed at 10, two names.
+    const auto state = [](qint64 size, qint64 modified, qint64 changed, quint64 links) {
+        return InputState{size, modified, changed, links};
+    };
+    const WatchedChanges unwatched;
+    const WatchedChanges nothingSeen{true, false};
+    QTest::newRow("nothing changed") << state(100, 10, 10, 2) << unwatched << true;
+    QTest::newRow("a write seen") << state(100, 10, 10, 2) << WatchedChanges{true, true} << false;
+    QTest::newRow("another size, the same times") << state(99, 10, 10, 2) << nothingSeen << false;
+    QTest::newRow("modified later") << state(100, 11, 11, 2) << nothingSeen << false;
+    QTest::newRow("only changed later, no write seen") << state(100, 10, 11, 3) << nothingSeen << true;
+    QTest::newRow("only changed later, unwatched") << state(100, 10, 11, 2) << unwatched << false;
+    QTest::newRow("only changed later, a name fewer") << state(100, 10, 11, 1) << unwatched << false;
+    QTest::newRow("only changed later, no name left") << state(100, 10, 11, 0) << unwatched << true;
+    QTest::newRow("no name left, another size") << state(90, 10, 11, 0) << unwatched << false;
+}
+
+void TestJoiner::onlyAChangeOfTheBytesIsAChange()
+{
+    QFETCH(InputState, after);
+    QFETCH(WatchedChanges, seen);
+    QFETCH(bool, same);
+    QCOMPARE(TextJoin::sameContent(InputState{100, 10, 10, 2}, after, seen), same);
+}
+
+// A write in the same tick of the stamps' clock as the state taken would go
+// unseen: the state is taken again until its last change is ticks old, however
+// often the file changes meanwhile, but not for a stamp in the future.
+void TestJoiner::theStateIsTakenOnceItsStampsCanTellALaterWrite()
+{
+    struct Look
+    {
+        qint64 at;
+        qint64 stamp;
+    };
+    for (const QList<Look> &looks : {QList<Look>{{1000, 999}, {1020, 1019}, {1040, 1020}},
+                                     QList<Look>{{1000, 980}}, QList<Look>{{1000, 1500}}}) {
+        int look = 0;
+        const auto read = [&](InputState *state) {
+            *state = InputState{look, looks[look].stamp, looks[look].stamp, 1};
+            return true;
+        };
+        const auto now = [&] { return looks[look++].at; };
+        InputState state;
+        QVERIFY(TextJoin::settledState(read, now, 1, &state));
+        QCOMPARE(look, looks.size());
+        QCOMPARE(state.size, looks.size() - 1);
+    }
 }
 
 // A large chunk of the legacy code page is converted in two halves at once; what
@@ -755,7 +848,8 @@ private:
 void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
 {
     QTest::addColumn<QString>("badInput");
-    QTest::addColumn<int>("fifo"); // 0: none, 1: without a writer, 2: with a writer and the content, 3: a socket
+    QTest::addColumn<int>("fifo"); // 0: none, 1: without a writer, 2: with a writer and the content, 3: a socket,
+                                   // 4: a file open for writing elsewhere
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("faults"); // none: the join is cancelled from another thread
     QTest::newRow("cancelled") << "input0.txt" << 0 << QByteArray() << QString();
@@ -770,6 +864,7 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched_data()
     QTest::newRow("folder") << "folder" << 0 << QByteArray() << "1 not a file ";
 #ifdef Q_OS_WIN
     QTest::newRow("device") << "//./NUL" << 0 << QByteArray() << "1 not a file ";
+    QTest::newRow("being written by another program") << "written.txt" << 4 << QByteArray() << "1 in use ";
 #endif
 #ifdef Q_OS_UNIX
     const QString notAFile("1 not a file ");
@@ -789,9 +884,6 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
     QFETCH(int, fifo);
     QFETCH(QByteArray, content);
     QFETCH(QString, faults);
-#ifndef Q_OS_UNIX
-    Q_UNUSED(fifo) // pipes and sockets are Unix's
-#endif
 
     QVERIFY(QDir(m_dir->path()).mkdir("folder"));
     const QString output = m_dir->filePath("out.txt");
@@ -808,6 +900,9 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
 #endif
 
     const QStringList paths{writeInputs({"good"}).first(), QDir(m_dir->path()).absoluteFilePath(badInput)};
+    QFile writer(paths.last());
+    if (fifo == 4)
+        QVERIFY(writer.open(QIODevice::Append));
     JoinResult result;
     if (faults.isEmpty()) {
         // Held at its first chunk until another thread asks it to stop.
@@ -834,7 +929,8 @@ void TestJoiner::failedBindLeavesExistingOutputUntouched()
     }
     QCOMPARE(faultSummary(result, paths), faults);
     QCOMPARE(readAll(output), previous);
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2); // no temporary left behind
+    // No temporary left behind.
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), fifo == 4 ? 3 : 2);
 }
 
 void TestJoiner::outputThatCannotBeCreatedIsReported_data()

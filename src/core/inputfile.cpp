@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <map>
+#include <mutex>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -18,42 +20,46 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#endif
 #include <time.h>
 #include <unistd.h>
 #endif
 
 namespace TextJoin {
 
-bool sameContent(const InputState &before, const InputState &after)
+bool sameContent(const InputState &before, const InputState &after, const WatchedChanges &seen)
 {
-    return before.size == after.size && before.modified == after.modified
-        && (before.changed == after.changed || after.links < before.links);
+    if (seen.written || before.size != after.size || before.modified != after.modified)
+        return false;
+    return seen.watching || before.changed == after.changed || after.links == 0;
 }
 
 namespace {
 
-// Time stamps come from a clock that moves in ticks of a few milliseconds (the
-// coarse clock of Linux, 4 ms on Debian; 10 ms on exFAT), so a write in the same
-// tick as the one before leaves them as they were. A file changed within the last
-// few ticks is looked at again once they have passed: any write after that shows
-// in a later time stamp.
+// A few ticks of the coarsest clocks behind time stamps: Linux's (4 ms on
+// Debian), exFAT's 10 ms.
 constexpr qint64 settleMilliseconds = 15;
-
-template<typename ReadState, typename Now>
-bool settledState(ReadState readState, Now now, qint64 unitsPerMillisecond, InputState *state)
-{
-    if (!readState(state))
-        return false;
-    const qint64 settle = settleMilliseconds * unitsPerMillisecond;
-    const qint64 age = now() - std::max(state->modified, state->changed);
-    if (age >= settle)
-        return true;
-    const qint64 wait = std::min(settle, settle - age);
-    std::this_thread::sleep_for(std::chrono::milliseconds(wait / unitsPerMillisecond + 1));
-    return readState(state);
-}
+// A file written again and again is looked at this often at most; what is
+// written to it after it was opened is the watch's to see.
+constexpr int mostLooks = 10;
 
 } // namespace
+
+bool settledState(const std::function<bool(InputState *)> &readState, const std::function<qint64()> &now,
+                  qint64 unitsPerMillisecond, InputState *state)
+{
+    const qint64 settle = settleMilliseconds * unitsPerMillisecond;
+    for (int look = 1;; ++look) {
+        if (!readState(state))
+            return false;
+        const qint64 age = now() - std::max(state->modified, state->changed);
+        if (age < 0 || age >= settle || look == mostLooks)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds((settle - age) / unitsPerMillisecond + 1));
+    }
+}
 
 #ifdef Q_OS_WIN
 
@@ -68,7 +74,9 @@ bool stateOf(HANDLE handle, InputState *state)
         return false;
     state->size = qint64(quint64(information.nFileSizeHigh) << 32 | information.nFileSizeLow);
     state->modified = times.LastWriteTime.QuadPart;
-    state->changed = times.ChangeTime.QuadPart;
+    // No one can write to an input while it is open, so its change time tells
+    // only of attributes and names: left out.
+    state->changed = 0;
     state->links = information.nNumberOfLinks;
     return true;
 }
@@ -83,14 +91,20 @@ qint64 fileTimeNow()
 
 } // namespace
 
-OpenedInput openRegularFile(const QString &path, QFile &file)
+OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *)
 {
-    // Backup semantics let a folder open too, so that it is told apart by its type.
+    // Shared for reading, renaming and removing, not for writing: no one writes to
+    // it while it is read, and a file someone is writing does not open. Backup
+    // semantics let a folder open too, so that it is told apart by its type.
     const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
-                                      GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return {OpenedInput::Outcome::Failed, qt_error_string(int(GetLastError())), {}};
+                                      GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION)
+            return {OpenedInput::Outcome::InUse, {}, {}};
+        return {OpenedInput::Outcome::Failed, qt_error_string(int(error)), {}};
+    }
     const auto fail = [handle](OpenedInput::Outcome outcome, const QString &error) {
         CloseHandle(handle);
         return OpenedInput{outcome, error, {}};
@@ -156,7 +170,7 @@ qint64 nanosecondsNow()
 
 } // namespace
 
-OpenedInput openRegularFile(const QString &path, QFile &file)
+OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch)
 {
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
@@ -175,6 +189,8 @@ OpenedInput openRegularFile(const QString &path, QFile &file)
         return fail(OpenedInput::Outcome::Failed, errno);
     if (!S_ISREG(status.st_mode))
         return fail(OpenedInput::Outcome::NotRegularFile, 0);
+    if (watch)
+        watch->watch(descriptor);
     InputState state;
     if (!settledState([descriptor](InputState *s) { return stateOf(descriptor, s); }, nanosecondsNow, 1000000,
                       &state))
@@ -189,6 +205,138 @@ OpenedInput openRegularFile(const QString &path, QFile &file)
 bool currentState(const QFile &file, InputState *state)
 {
     return stateOf(file.handle(), state);
+}
+
+#endif
+
+#ifdef Q_OS_LINUX
+
+namespace {
+
+// One inotify instance for the process, never closed: closing one makes the
+// system wait milliseconds for its readers to finish, which thousands of joins
+// would feel. Watches on the same file are one watch, so they are counted, and
+// so are the writes each has seen; every ChangeWatch compares with the count at
+// its start.
+class Inotify
+{
+public:
+    static Inotify &instance()
+    {
+        static Inotify inotify;
+        return inotify;
+    }
+
+    // The watch, and the writes counted on it so far; -1 where there is none.
+    int add(int descriptor, quint64 *writes)
+    {
+        const QByteArray name = "/proc/self/fd/" + QByteArray::number(descriptor);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        const int watch = m_descriptor >= 0 ? ::inotify_add_watch(m_descriptor, name.constData(), IN_MODIFY) : -1;
+        if (watch >= 0) {
+            readEvents();
+            Watch &counted = m_watches[watch];
+            ++counted.users;
+            *writes = counted.writes;
+        }
+        return watch;
+    }
+
+    quint64 writes(int watch)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        readEvents();
+        return m_watches[watch].writes;
+    }
+
+    void remove(int watch)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (--m_watches[watch].users == 0) {
+            ::inotify_rm_watch(m_descriptor, watch);
+            m_watches.erase(watch);
+        }
+    }
+
+private:
+    struct Watch
+    {
+        int users = 0;
+        quint64 writes = 0;
+    };
+
+    Inotify()
+        : m_descriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+    }
+
+    void readEvents()
+    {
+        alignas(inotify_event) char events[4096];
+        ssize_t got;
+        while ((got = ::read(m_descriptor, events, sizeof events)) > 0) {
+            for (ssize_t at = 0; at < got;) {
+                const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+                if (event->mask & IN_MODIFY) {
+                    const auto found = m_watches.find(event->wd);
+                    if (found != m_watches.end())
+                        ++found->second.writes;
+                }
+                // Lost events may have been writes to any of them.
+                if (event->mask & IN_Q_OVERFLOW) {
+                    for (auto &watch : m_watches)
+                        ++watch.second.writes;
+                }
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    std::mutex m_mutex;
+    const int m_descriptor;
+    std::map<int, Watch> m_watches;
+};
+
+} // namespace
+
+ChangeWatch::~ChangeWatch()
+{
+    end();
+}
+
+void ChangeWatch::end()
+{
+    if (m_watched >= 0)
+        Inotify::instance().remove(m_watched);
+    m_watched = -1;
+}
+
+// inotify is told of a file by name: /proc/self/fd names the open file itself,
+// whatever has become of the name it was opened by.
+void ChangeWatch::watch(int descriptor)
+{
+    end();
+    m_watched = Inotify::instance().add(descriptor, &m_writesBefore);
+}
+
+WatchedChanges ChangeWatch::seen()
+{
+    if (m_watched < 0)
+        return {};
+    return {true, Inotify::instance().writes(m_watched) != m_writesBefore};
+}
+
+#else
+
+ChangeWatch::~ChangeWatch() = default;
+
+void ChangeWatch::end() {}
+
+void ChangeWatch::watch(int) {}
+
+WatchedChanges ChangeWatch::seen()
+{
+    return {};
 }
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QFile;
 
 namespace TextJoin {
@@ -17,20 +19,55 @@ struct InputState
 {
     qint64 size = 0;
     qint64 modified = 0;
-    qint64 changed = 0; // metadata included
+    qint64 changed = 0; // metadata included; 0 where nothing but the input's bytes could change it
     quint64 links = 0;
 };
 
-// Whether `after` is the same content as `before`. Unlinking a file, or renaming
-// another over it, lowers its link count and changes its change time but not a
-// byte of what its open descriptor reads; the change time is not compared then.
-bool sameContent(const InputState &before, const InputState &after);
+// What was seen of an open input while it was read, as it happened.
+struct WatchedChanges
+{
+    bool watching = false; // every write was reported
+    bool written = false;  // its bytes were written to, cut or grown
+};
+
+// Whether `after` is the same content as `before`. Only the bytes count: a
+// write seen, or a change of size or of modification time, is a change. The
+// change time moves with metadata too (permissions, access time, links,
+// attributes), so it is only looked at where no watch saw every write, and a
+// change of it is excused only where the open file no longer has a name
+// (renamed over or removed), which leaves what it reads as it was.
+bool sameContent(const InputState &before, const InputState &after, const WatchedChanges &seen);
+
+// Tells of writes to an open input as they happen, whatever the granularity of
+// its time stamps: inotify on Linux. A join holds one, for an input at a time.
+// Elsewhere it watches nothing, and the time stamps and size are all there is
+// (on Windows, inputs are opened so that no one can write to them).
+class ChangeWatch
+{
+public:
+    ChangeWatch() = default;
+    ~ChangeWatch();
+    ChangeWatch(const ChangeWatch &) = delete;
+    ChangeWatch &operator=(const ChangeWatch &) = delete;
+
+    // Watches the file open at `descriptor` from now on, instead of the one before.
+    void watch(int descriptor);
+    // Everything seen of the file watched since the watch on it began.
+    WatchedChanges seen();
+
+private:
+    void end();
+
+    int m_watched = -1;
+    quint64 m_writesBefore = 0;
+};
 
 struct OpenedInput
 {
     enum class Outcome {
         Opened,
         NotRegularFile, // a folder, a pipe, a socket, a device: nothing that can be read twice or has an end
+        InUse,          // another program has it open for writing
         Failed,         // error: the system's reason
     };
 
@@ -44,10 +81,22 @@ struct OpenedInput
 // Opens an input for reading if, and only if, it is a regular file (after
 // following links). The decision is taken on the opened file, not on a name
 // checked earlier, and opening never blocks, not even on a FIFO without a writer.
-OpenedInput openRegularFile(const QString &path, QFile &file);
+// `watch`, where given, is on the file before its state is taken and its first
+// byte read. On Windows no one can write to it while it is open, and a file
+// someone else is writing is not opened.
+OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch = nullptr);
 
 // The state of an input opened by openRegularFile() now; false where the system
 // cannot tell.
 bool currentState(const QFile &file, InputState *state);
+
+// Time stamps come from a clock that moves in ticks of a few milliseconds, so a
+// write in the same tick as the one before leaves them as they were. This reads
+// the state of a file until its last change is at least a few ticks old (or
+// stamped in the future, which any later write undoes), waiting in between:
+// any write after that shows in a later time stamp. `now` counts in the units
+// of the time stamps.
+bool settledState(const std::function<bool(InputState *)> &readState, const std::function<qint64()> &now,
+                  qint64 unitsPerMillisecond, InputState *state);
 
 } // namespace TextJoin

@@ -79,6 +79,7 @@ private:
     std::unique_ptr<LegacyDecoder> m_legacyDecoder;
     std::unique_ptr<LegacyEncoder> m_legacyEncoder;
     std::unique_ptr<HelperThread> m_helper;
+    ChangeWatch m_watch;
 
     // Cleared by the first fault: later inputs are still checked, so that every
     // unusable one can be named, but nothing more is written.
@@ -131,11 +132,18 @@ void Joiner::add(const QString &path)
     };
 
     QFile input;
-    const OpenedInput opened = openRegularFile(path, input);
-    if (opened.outcome != OpenedInput::Outcome::Opened) {
-        fault(opened.outcome == OpenedInput::Outcome::NotRegularFile ? InputFault::Kind::NotRegularFile
-                                                                      : InputFault::Kind::CannotRead,
-              opened.error);
+    const OpenedInput opened = openRegularFile(path, input, &m_watch);
+    switch (opened.outcome) {
+    case OpenedInput::Outcome::Opened:
+        break;
+    case OpenedInput::Outcome::NotRegularFile:
+        fault(InputFault::Kind::NotRegularFile, QString());
+        return;
+    case OpenedInput::Outcome::InUse:
+        fault(InputFault::Kind::InUse, QString());
+        return;
+    case OpenedInput::Outcome::Failed:
+        fault(InputFault::Kind::CannotRead, opened.error);
         return;
     }
     // Bytes read are one version of the file only if nothing wrote to it, cut it
@@ -143,7 +151,7 @@ void Joiner::add(const QString &path)
     // what the open input reads alone.
     const auto changedSinceOpened = [&] {
         InputState now;
-        return !currentState(input, &now) || !sameContent(opened.state, now);
+        return !currentState(input, &now) || !sameContent(opened.state, now, m_watch.seen());
     };
     // Only the very first bytes of a file can be a byte-order mark; what follows
     // it is where decoding starts.
