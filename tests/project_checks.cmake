@@ -36,8 +36,17 @@ if(GROFF AND MAN)
 endif()
 find_program(REUSE reuse)
 if(REUSE)
-    add_test(NAME reuse_lint COMMAND ${REUSE} --root ${PROJECT_SOURCE_DIR} lint --quiet)
+    # Quiet when all is well; otherwise the whole report, which names the files at fault.
+    add_test(NAME reuse_lint
+             COMMAND sh -c "out=$(\"$0\" --root \"$1\" lint 2>&1) || { echo \"$out\"; exit 1; }"
+                     ${REUSE} ${PROJECT_SOURCE_DIR})
     set_tests_properties(reuse_lint PROPERTIES TIMEOUT 60)
+endif()
+
+find_program(GIT git)
+if(GIT)
+    add_test(NAME build_folder_ignored COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_build_folder.sh ${PROJECT_SOURCE_DIR})
+    set_tests_properties(build_folder_ignored PROPERTIES TIMEOUT 120)
 endif()
 
 # The Debian package: its files, its dependencies, and lintian.
