@@ -588,6 +588,10 @@ void TestBinding::theWindowTakesNoInputBeforeTheProgressShows()
             QWindowSystemInterface::handleMouseEvent<QWindowSystemInterface::AsynchronousDelivery>(
                 window, at, window->mapToGlobal(at), type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
                 Qt::LeftButton, type);
+        // And an Enter, which must not answer the box that follows the bind unread.
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+            QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+                window, type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
         // Rounds of the window's event loop, in which the click would be handled.
         for (int round = 0; round < 3; ++round)
             QMetaObject::invokeMethod(m_window, [] {}, Qt::BlockingQueuedConnection);
