@@ -12,9 +12,11 @@
 # scripts/build-qt-windows.sh, which takes about 20 minutes on 2 cores.
 set -eu
 cd "$(dirname "$0")/.."
-# The host Qt gives moc, uic and rcc; Wine runs the tests, on Xvfb, with Hangul fonts;
-# locales let Wine stand for Korean and for Western Windows.
-scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64 nsis wine wine64 locales xz-utils
+# The host Qt gives moc, uic and rcc; Wine runs the tests, on Xvfb, with Hangul fonts, and
+# its DLLs tell Windows' own from those to bundle; locales let Wine stand for Korean and for
+# Western Windows; xdotool and x11-utils drive and measure the installed program's window.
+scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64 nsis wine wine64 locales xz-utils \
+    xdotool x11-utils
 
 qt=${SHEAFWRIGHT_WINDOWS_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/sheafwright/qt-6.4.2-mingw64}
 if [ ! -f "$qt/lib/cmake/Qt6Core5Compat/Qt6Core5CompatConfig.cmake" ]; then
@@ -33,4 +35,4 @@ cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >/dev/null
 cmake --build build-windows --parallel "$(nproc)"
-(cd build-windows && cpack -G "NSIS;ZIP")
+(cd build-windows && cpack)

@@ -20,4 +20,4 @@ for locale in ko_KR.UTF-8 en_US.UTF-8; do
 done
 
 echo "== the installer"
-sh tests/windows_installer.sh build-windows/Sheafwright-*-win64-setup.exe
+sh tests/windows_installer.sh build-windows/Sheafwright-*-win64-setup.exe build-windows/installer-test

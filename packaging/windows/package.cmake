@@ -1,0 +1,131 @@
+# SPDX-FileCopyrightText: 2026 Sheafwright contributors
+# SPDX-License-Identifier: MIT
+
+# The Windows package, made by `cpack` in the build folder: an NSIS installer and a zip
+# of the same files. The program and the DLLs it loads go into bin/, and the licences
+# of all of them beside bin/.
+
+# Qt loads these at run time, so no import table names them: the platform plugin,
+# without which no window opens, and the Windows style. Qt looks for them in
+# platforms/ and styles/ beside the program, so it needs no qt.conf. They join the
+# program's dependency set so that the DLLs they import come along too.
+install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QWindowsIntegrationPlugin
+        RUNTIME_DEPENDENCY_SET sheafwright_runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
+install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QWindowsVistaStylePlugin
+        RUNTIME_DEPENDENCY_SET sheafwright_runtime
+        LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
+
+# CMake reads a program's imports the way of the system it runs on, unless told.
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_PLATFORM windows+pe)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_TOOL objdump)
+set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND ${CMAKE_OBJDUMP})
+
+# The DLLs are looked for in Qt's bin/ and in the compiler's own folders. Windows's own
+# DLLs stay out: on Windows they are found in system32; built elsewhere, they are found
+# in Wine's copies, which stay out just the same.
+set(qt_dlls ${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS})
+set(system_dll_folders "[/\\\\][Ss][Yy][Ss][Tt][Ee][Mm]32[/\\\\]")
+if(NOT CMAKE_HOST_WIN32)
+    find_path(WINDOWS_SYSTEM_DLLS kernel32.dll
+              PATHS /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib64/wine/x86_64-windows
+                    /usr/lib/wine/x86_64-windows /opt/wine-stable/lib64/wine/x86_64-windows
+              NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+              DOC "A folder of Windows's own 64-bit DLLs (Wine's), for telling them from the ones to bundle")
+    if(NOT WINDOWS_SYSTEM_DLLS)
+        message(WARNING "Wine's 64-bit DLLs were not found: installing will name Windows's own DLLs "
+                        "as unresolved. Set WINDOWS_SYSTEM_DLLS to their folder.")
+    endif()
+    string(REGEX REPLACE "([][+.*?()^$|\\\\])" "\\\\\\1" escaped "${WINDOWS_SYSTEM_DLLS}")
+    list(APPEND system_dll_folders "^${escaped}/")
+
+    # CMake looks a DLL up by its name in lower case, which on a case-sensitive file
+    # system misses Qt6Core.dll and the like. Lower-case links to Qt's DLLs are found
+    # instead; installing a link installs the DLL it leads to, by its own name, and the
+    # link too, which goes again below.
+    set(lower_case_qt_dlls ${CMAKE_CURRENT_BINARY_DIR}/windows-package/qt-dlls-lower-case)
+    file(REMOVE_RECURSE ${lower_case_qt_dlls})
+    file(MAKE_DIRECTORY ${lower_case_qt_dlls})
+    file(GLOB dlls ${qt_dlls}/*.dll)
+    foreach(dll IN LISTS dlls)
+        get_filename_component(name ${dll} NAME)
+        string(TOLOWER ${name} name)
+        file(CREATE_LINK ${dll} ${lower_case_qt_dlls}/${name} SYMBOLIC)
+    endforeach()
+endif()
+install(RUNTIME_DEPENDENCY_SET sheafwright_runtime
+        DESTINATION ${CMAKE_INSTALL_BINDIR}
+        DIRECTORIES ${lower_case_qt_dlls} ${qt_dlls} ${CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES} ${WINDOWS_SYSTEM_DLLS}
+        # API sets are names for parts of Windows, not files.
+        PRE_EXCLUDE_REGEXES "^api-ms-" "^ext-ms-"
+        POST_EXCLUDE_REGEXES ${system_dll_folders})
+# Then the lower-case links go. And stripped, Qt's and GCC's DLLs take less than half the
+# room: CMake strips what it builds, but not what it copies.
+string(CONFIGURE [[
+    file(GLOB_RECURSE files LIST_DIRECTORIES false "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/*")
+    foreach(file IN LISTS files)
+        if(IS_SYMLINK "${file}")
+            file(REMOVE "${file}")
+        elseif(CMAKE_INSTALL_DO_STRIP AND file MATCHES "\\.dll$")
+            execute_process(COMMAND "@CMAKE_STRIP@" --strip-unneeded "${file}" COMMAND_ERROR_IS_FATAL ANY)
+        endif()
+    endforeach()
+]] tidy_runtime @ONLY)
+install(CODE "${tidy_runtime}")
+
+# Text files as Windows programs expect them, with CRLF line ends.
+function(install_windows_text source name destination)
+    file(READ ${source} text)
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/windows-package/${name} "${text}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/windows-package/${name} DESTINATION ${destination})
+endfunction()
+
+# Where the bundled libraries' sources come from: the Debian packages they were taken
+# from, with their copyright files.
+set(runtime_packages gcc-mingw-w64-x86-64-posix-runtime mingw-w64-x86-64-dev libz-mingw-w64)
+find_program(DPKG_QUERY dpkg-query)
+foreach(package IN LISTS runtime_packages)
+    if(NOT DPKG_QUERY OR NOT EXISTS /usr/share/doc/${package}/copyright)
+        message(FATAL_ERROR "The Windows package names the Debian package ${package} as the source of "
+                            "DLLs it bundles, and needs it installed.")
+    endif()
+    execute_process(COMMAND ${DPKG_QUERY} -W
+                            "-f=\${Package} \${Version},\\n  built from the source package \${source:Package} \${source:Version}"
+                            ${package}
+                    OUTPUT_VARIABLE origin OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    string(MAKE_C_IDENTIFIER "${package}" variable)
+    set(${variable}_origin "${origin}")
+    install_windows_text(/usr/share/doc/${package}/copyright ${package}-copyright.txt third-party)
+endforeach()
+
+configure_file(${CMAKE_CURRENT_LIST_DIR}/THIRD-PARTY-NOTICES.txt.in
+               ${CMAKE_CURRENT_BINARY_DIR}/windows-package/THIRD-PARTY-NOTICES.unix.txt @ONLY)
+install_windows_text(${CMAKE_CURRENT_BINARY_DIR}/windows-package/THIRD-PARTY-NOTICES.unix.txt
+                     THIRD-PARTY-NOTICES.txt .)
+install_windows_text(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt .)
+install_windows_text(${PROJECT_SOURCE_DIR}/LICENSES/LGPL-3.0-only.txt LGPL-3.0-only.txt third-party)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/qtbase-windows-plugin-directwrite-needs-direct2d.patch
+        DESTINATION third-party)
+
+set(CPACK_GENERATOR NSIS ZIP)
+set(CPACK_PACKAGE_VENDOR "Sheafwright contributors")
+# The installer's own file properties name the copyright as the program's do.
+file(STRINGS ${PROJECT_SOURCE_DIR}/LICENSE CPACK_SHEAFWRIGHT_COPYRIGHT REGEX "^Copyright \\(c\\) " LIMIT_COUNT 1)
+set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win64)
+# Names the installer apart from the zip.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-per-generator.cmake)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/windows-package/LICENSE.txt)
+
+# The template is our own: a 64-bit Unicode installer, for every user of the machine.
+list(PREPEND CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
+set(CPACK_NSIS_PACKAGE_NAME ${PROJECT_NAME})
+set(CPACK_NSIS_DISPLAY_NAME ${PROJECT_NAME})
+set(CPACK_PACKAGE_INSTALL_DIRECTORY ${PROJECT_NAME})
+# The same key for every version, so that a newer one takes the older one's place.
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ${PROJECT_NAME})
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/sheafwright.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/sheafwright.ico)
