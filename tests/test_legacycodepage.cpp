@@ -105,6 +105,8 @@ void TestLegacyCodePage::legacyCodePageIsCp949WhereTheSystemIsUtf8()
     QCOMPARE(onCp949.name(), QString("CP949"));
     QCOMPARE(LegacyCodePage::choose(gb18030, false, cp949()).codec(), gb18030);
 
+    // A system that gives no codec at all is taken for a UTF-8 one.
+    QCOMPARE(LegacyCodePage::choose(nullptr, false, cp949()).codec(), cp949());
     const LegacyCodePage missing = LegacyCodePage::choose(utf8, true, nullptr);
     QVERIFY(!missing.isAvailable());
     QCOMPARE(missing.name(), QString("CP949"));
