@@ -10,6 +10,7 @@
 #include <QUndoStack>
 
 #include <functional>
+#include <optional>
 
 class QDropEvent;
 class QListWidget;
@@ -22,10 +23,25 @@ class QWidget;
 // their characters), and the same path twice as it stood.
 QStringList sortedByName(const QStringList &paths);
 
-// The files a folder dropped onto the list stands for: the regular files
-// directly in it whose names end in ".txt" (in any case), hidden ones left out,
-// sorted by name.
-QStringList textFilesIn(const QString &folder);
+// A file's name or path as the text of a message box shows it: a control
+// character as an escape ("\n", "\t", "\x1B"; "\u{2028}" beyond ASCII), so that
+// it takes one line, and one longer than about 120 characters (a Hangul syllable
+// counting as two) with its middle left out ("…"), keeping its end, which tells
+// the file.
+QString visibleName(const QString &path);
+
+// What files dropped onto the list stand for, in the drop's order: local files
+// as they are; folders as the regular files directly in them whose names end in
+// ".txt" (in any case), hidden ones left out, sorted by name. On Unix a name is
+// any bytes: those not in the system's encoding cannot be listed, and are kept
+// apart, as their bytes.
+struct DroppedFiles
+{
+    QStringList paths;
+    QList<QByteArray> unreadable;
+
+    bool isEmpty() const { return paths.isEmpty() && unreadable.isEmpty(); }
+};
 
 // Arranges the file list beyond its buttons: every change can be undone and
 // redone, the list can be sorted by name, rows can be dragged to another place,
@@ -42,6 +58,7 @@ public:
     QUndoStack &history() { return m_history; }
 
     void sortByName();
+    // The menu asks each time it opens: the answer is kept until the rows change.
     bool isSortedByName() const;
 
     // What a row dragged within this list carries.
@@ -69,7 +86,7 @@ private:
     void hideInsertionLine();
     void scrollNearEdge();
     int draggedRow(const QMimeData *data) const;
-    QStringList droppedFiles(const QMimeData *data) const;
+    DroppedFiles droppedFiles(const QMimeData *data) const;
     bool handleDrag(QEvent *event);
     void drop(QDropEvent *event);
     void moveRow(int from, int to);
@@ -85,7 +102,8 @@ private:
     QUndoStack m_history;
     QTimer m_autoScroll;
     QPoint m_dragPosition;
-    QStringList m_droppedFiles;
+    DroppedFiles m_droppedFiles;
     QPoint m_pressPosition;
     int m_pressedRow = -1;
+    mutable std::optional<bool> m_sortedByName;
 };

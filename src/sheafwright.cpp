@@ -80,13 +80,22 @@ FailureMessage failureMessage(const TextJoin::JoinResult &result, const QString 
     using Status = TextJoin::JoinResult::Status;
     switch (result.status) {
     case Status::InputFaults: {
+        // A name with many lines, or thousands of characters, would stretch the box
+        // as much as thousands of files: it shows each name as one short line, and
+        // its details hold every name whole.
         QStringList lines;
-        for (const TextJoin::InputFault &fault : result.inputFaults)
-            lines << QDir::toNativeSeparators(fault.path) + QStringLiteral(" : ") + faultReason(fault);
+        QStringList shown;
+        for (const TextJoin::InputFault &fault : result.inputFaults) {
+            const QString path = QDir::toNativeSeparators(fault.path);
+            const QString reason = QStringLiteral(" : ") + faultReason(fault);
+            lines << path + reason;
+            if (shown.size() < faultsNamedInTheBox)
+                shown << visibleName(path) + reason;
+        }
         const QString heading = QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.");
         if (lines.size() <= faultsNamedInTheBox)
-            return {(QStringList(heading) + lines).join('\n'), QString()};
-        const QStringList named = QStringList(heading) + lines.mid(0, faultsNamedInTheBox)
+            return {(QStringList(heading) + shown).join('\n'), shown == lines ? QString() : lines.join('\n')};
+        const QStringList named = QStringList(heading) + shown
             + QStringList(QString::fromUtf8("외 %1개 파일").arg(lines.size() - faultsNamedInTheBox));
         return {named.join('\n'), lines.join('\n')};
     }
@@ -104,12 +113,14 @@ FailureMessage failureMessage(const TextJoin::JoinResult &result, const QString 
                     .arg(result.legacyCodePage),
                 QString()};
     case Status::OutputFailed:
-    case Status::OutputNotRegularFile:
-        return {QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n')
-                    + QDir::toNativeSeparators(outputPath) + QLatin1Char('\n')
+    case Status::OutputNotRegularFile: {
+        const QString output = QDir::toNativeSeparators(outputPath);
+        const QString shownOutput = visibleName(output);
+        return {QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n') + shownOutput + QLatin1Char('\n')
                     + (result.status == Status::OutputNotRegularFile ? QString::fromUtf8("일반 파일이 아님")
                                                                      : result.outputError),
-                QString()};
+                shownOutput == output ? QString() : output};
+    }
     case Status::Done:
     case Status::Cancelled:
         break;

@@ -343,14 +343,19 @@ void TestBinding::bindFollowsTheArrangedOrder()
 
 void TestBinding::unusableInputsAreListedAndNothingIsWritten_data()
 {
-    QTest::addColumn<int>("missing"); // further inputs that do not exist
-    QTest::newRow("each kind") << 0;
-    QTest::newRow("thousands") << 5000;
+    QTest::addColumn<int>("missing");         // further inputs that do not exist
+    QTest::addColumn<QString>("missingName"); // theirs, %1 their number
+    QTest::newRow("each kind") << 0 << QString();
+    QTest::newRow("ten, all named") << 6 << "missing-%1.txt";
+    QTest::newRow("thousands") << 5000 << "missing-%1.txt";
+    QTest::newRow("names of many lines, very long")
+        << 6 << QString("\n").repeated(200) + QString(300, QChar(u'가')) + "\n\n%1.txt";
 }
 
 void TestBinding::unusableInputsAreListedAndNothingIsWritten()
 {
     QFETCH(int, missing);
+    QFETCH(QString, missingName);
     writeFile(path("growing.txt"), "grows");
     writeFile(path("good.txt"), "good");
     writeFile(path("latin.txt"), "caf\xE9");
@@ -359,7 +364,7 @@ void TestBinding::unusableInputsAreListedAndNothingIsWritten()
     QStringList inputs{path("growing.txt"), path("good.txt"), path("missing.txt"), path("latin.txt"),
                        path("folder")};
     for (int i = 0; i < missing; ++i)
-        inputs << path(QStringLiteral("missing-%1.txt").arg(i));
+        inputs << path(missingName.arg(i));
     list(inputs);
 #ifdef Q_OS_WIN
     QFile writer(path("growing.txt"));
@@ -396,22 +401,35 @@ void TestBinding::unusableInputsAreListedAndNothingIsWritten()
     const QStringList reasons{shown("growing.txt") + growing,
                               shown("missing.txt") + noSuchFile, shown("latin.txt") + QString::fromUtf8(" : 인코딩 오류 (CP949)"),
                               shown("folder") + QString::fromUtf8(" : 열 수 없음 (일반 파일이 아님)")};
-    const QString heading = QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.\n");
-    if (missing == 0) {
-        QCOMPARE(script.seen().last().text, heading + reasons.join('\n'));
+    // The box names the first ten, each on a line of its own, and how many more;
+    // where it does not show them all as they are, its details name them all, whole.
+    const QString heading = QString::fromUtf8("다음 파일을 읽을 수 없어 파일을 만들지 않았습니다.");
+    const QStringList lines = script.seen().last().text.split('\n');
+    const int unusable = reasons.size() + missing;
+    QCOMPARE(lines.size(), 1 + std::min(unusable, 10) + (unusable > 10 ? 1 : 0));
+    QCOMPARE(lines.first(), heading);
+    QCOMPARE(lines.mid(1, 4), reasons);
+    if (unusable > 10)
+        QCOMPARE(lines.last(), QString::fromUtf8("외 %1개 파일").arg(unusable - 10));
+    const bool namesShownAsTheyAre = !missingName.contains('\n');
+    if (missing > 0 && namesShownAsTheyAre)
+        QCOMPARE(lines.at(5), shown(missingName.arg(0)) + noSuchFile);
+    // A name of many lines shows as one, its newlines as "\n", its middle left out, its end kept.
+    for (int i = 0; !namesShownAsTheyAre && i < missing; ++i) {
+        const QString &line = lines.at(5 + i);
+        QVERIFY2(line.contains(QChar(0x2026))
+                     && line.contains(QString(20, QChar(u'가')) + "\\n\\n" + QString::number(i) + ".txt : "),
+                 qPrintable(line));
+    }
+    if (unusable <= 10 && namesShownAsTheyAre) {
         QCOMPARE(details, QString());
     } else {
-        // The box names the first ten and how many more; its details name them all.
-        const QStringList lines = script.seen().last().text.split('\n');
-        QCOMPARE(lines.size(), 12);
-        QCOMPARE(lines.mid(1, 4), reasons);
-        QCOMPARE(lines.last(), QString::fromUtf8("외 %1개 파일").arg(reasons.size() + missing - 10));
-        const QStringList all = details.split('\n');
-        QCOMPARE(all.size(), reasons.size() + missing);
-        QCOMPARE(all.last(), shown(QStringLiteral("missing-%1.txt").arg(missing - 1)) + noSuchFile);
-        QVERIFY2(boxSize.width() <= 1024 && boxSize.height() <= 768,
-                 qPrintable(QStringLiteral("%1x%2").arg(boxSize.width()).arg(boxSize.height())));
+        QCOMPARE(details.count(QStringLiteral(" : ")), unusable);
+        QVERIFY(details.startsWith(reasons.first() + '\n'));
+        QVERIFY(details.contains(shown(missingName.arg(missing - 1)) + QStringLiteral(" : ")));
     }
+    QVERIFY2(boxSize.width() <= 1024 && boxSize.height() <= 768,
+             qPrintable(QStringLiteral("%1x%2").arg(boxSize.width()).arg(boxSize.height())));
     QCOMPARE(readAll(path("out.txt")), QByteArray("previous"));
 }
 
