@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <io.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef Q_OS_LINUX
@@ -135,6 +136,11 @@ bool currentState(const QFile &file, InputState *state)
     return handle != -1 && stateOf(reinterpret_cast<HANDLE>(handle), state);
 }
 
+bool openForWriting(const QFile &)
+{
+    return false;
+}
+
 #else
 
 namespace {
@@ -206,6 +212,28 @@ bool currentState(const QFile &file, InputState *state)
 {
     return stateOf(file.handle(), state);
 }
+
+#ifdef Q_OS_LINUX
+bool openForWriting(const QFile &file)
+{
+    // The lease is given back at once. Should a writer open the file in between,
+    // the system holds its open back until then and signals this process, with
+    // SIGURG, which does nothing unless handled (SIGIO, the default, would end it).
+    const int descriptor = file.handle();
+    if (::fcntl(descriptor, F_SETSIG, SIGURG) != 0)
+        return false;
+    if (::fcntl(descriptor, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(descriptor, F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN;
+}
+#else
+bool openForWriting(const QFile &)
+{
+    return false;
+}
+#endif
 
 #endif
 

@@ -90,6 +90,16 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch
 // cannot tell.
 bool currentState(const QFile &file, InputState *state);
 
+// Whether any program, this one included, has the input open for writing now. A
+// write may then be under way: the system stamps a write's time when it begins
+// and tells the watch of it only when it ends, and its first pages are in the
+// file meanwhile, so a write paused part-way shows in neither. Linux tells by
+// granting a read lease only while no one has the file open for writing; where
+// it grants this process none (a file of another user, some network file
+// systems) it cannot be told, and neither can it on Windows, where no one can
+// write to an input while it is open: false.
+bool openForWriting(const QFile &file);
+
 // Time stamps come from a clock that moves in ticks of a few milliseconds, so a
 // write in the same tick as the one before leaves them as they were. This reads
 // the state of a file until its last change is at least a few ticks old (or

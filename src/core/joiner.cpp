@@ -113,6 +113,10 @@ void Joiner::add(const QString &path)
         fault(path, InputFault::Kind::CannotRead, opened.error);
         return;
     }
+    if (openForWriting(input)) {
+        fault(path, InputFault::Kind::InUse, QString());
+        return;
+    }
     // Bytes read are one version of the file only if nothing wrote to it, cut it
     // or grew it meanwhile; a file renamed over it is another file and leaves
     // what the open input reads alone.
@@ -169,6 +173,8 @@ void Joiner::add(const QString &path)
         return;
     if (changedSinceOpened() || (outcome == Outcome::Ok && m_progress.fileRead() != opened.state.size))
         fault(path, InputFault::Kind::Changed, QString());
+    else if (openForWriting(input))
+        fault(path, InputFault::Kind::InUse, QString());
     else if (outcome == Outcome::InvalidInput)
         fault(path, InputFault::Kind::BadEncoding, sourceName(source));
     else if (outcome == Outcome::ReadFailed)

@@ -25,7 +25,7 @@ struct InputFault
         NotRegularFile, // a folder, a pipe, a socket or a device
         BadEncoding,    // detail: the name of the encoding the bytes are not valid in
         Changed,        // written to, cut or grown while it was read: the bytes read may mix two versions
-        InUse,          // another program has it open for writing (Windows, where that can be known)
+        InUse,          // another program has it open for writing, where the system can tell
     };
 
     QString path;
