@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QProgressDialog>
 #include <QSemaphore>
+#include <QThread>
 #include <QTextCodec>
 #include <qpa/qwindowsysteminterface.h>
 
@@ -532,6 +533,8 @@ void TestBinding::aLongBindShowsProgressAndCanBeCancelled_data()
     QTest::newRow("closing the dialog") << 2 << 1;
     // "alpha" read a byte at a time: the first four, then one, then the last question.
     QTest::newRow("cancel button after the last chunk") << 0 << 3;
+    // Pressed once the join has gone on from its last question, before the commit.
+    QTest::newRow("cancel button before the commit") << 3 << 3;
 }
 
 void TestBinding::aLongBindShowsProgressAndCanBeCancelled()
@@ -543,14 +546,26 @@ void TestBinding::aLongBindShowsProgressAndCanBeCancelled()
     list({path("a.txt")});
     // The join waits at one progress call until the test lets it go on.
     QSemaphore goOn;
+    QSemaphore wentOn;
     m_window->joinOptions.chunkSize = 1;
-    m_window->joinOptions.progress = [&, calls = 0](qint64) mutable {
-        return ++calls != heldAt || goOn.tryAcquire(1, 10000);
+    int calls = 0;
+    m_window->joinOptions.progress = [&](qint64) {
+        if (++calls != heldAt)
+            return true;
+        const bool held = goOn.tryAcquire(1, 10000);
+        wentOn.release();
+        return held;
     };
     ModalScript script{pressButton(QMessageBox::Ok), saveAs(path("out.txt")), pressButton(QMessageBox::Yes),
                        chooseEncoding("UTF-8"), onProgressDialog([&](QProgressDialog *dialog) {
                            QCOMPARE(dialog->maximum(), 1000);
-                           if (how == 0)
+                           if (how == 3) {
+                               // By now the join asks whether to commit, or is about to.
+                               goOn.release(100);
+                               QVERIFY(wentOn.tryAcquire(1, 10000));
+                               QThread::msleep(50);
+                           }
+                           if (how == 0 || how == 3)
                                dialog->findChild<QPushButton *>()->click();
                            else if (how == 1)
                                QTest::keyClick(dialog, Qt::Key_Escape);
@@ -561,6 +576,8 @@ void TestBinding::aLongBindShowsProgressAndCanBeCancelled()
                        acceptBox()};
     clickBind();
     QCOMPARE(script.seenTitles().mid(4), (QStringList{progressTitle, cancelTitle}));
+    // The join stops at once: the core is asked no more.
+    QCOMPARE(calls, heldAt);
     QCOMPARE(script.seen().last().text, QString::fromUtf8("작업을 취소합니다.."));
     QCOMPARE(readAll(path("out.txt")), QByteArray("previous"));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), (QStringList{"a.txt", "out.txt"}));
