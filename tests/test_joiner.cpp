@@ -138,6 +138,9 @@ private slots:
     void onlyAChangeOfTheBytesIsAChange_data();
     void onlyAChangeOfTheBytesIsAChange();
     void theStateIsTakenOnceItsStampsCanTellALaterWrite();
+#ifdef Q_OS_LINUX
+    void watchesOfOneFileAreEachTheirOwn();
+#endif
     void largeChunksAreConvertedInTwoHalves_data();
     void largeChunksAreConvertedInTwoHalves();
 
@@ -421,6 +424,14 @@ void TestJoiner::progressCountsEveryInputByteOnce()
     QCOMPARE(reported.size(), 18);
     QCOMPARE(reported.count(3 + legacy.size()), 1 + 6);
     QCOMPARE(committing, 1);
+
+    // An input whose second reading ends before the first did (€ is no CP949) still
+    // counts as far as the first got.
+    reported.clear();
+    const QStringList neither = writeInputs({"\xE2\x82\xAC" + QByteArray(20, 'a') + "\xFF", "abc"});
+    TextJoin::joinFiles(neither, m_dir->filePath("out.txt"), OutputEncoding::Utf8, options);
+    QVERIFY(std::is_sorted(reported.begin(), reported.end()));
+    QCOMPARE(reported.last(), 24 + 3);
 }
 
 // Something changes an input while it is read, or the user cancels late: the
@@ -594,13 +605,16 @@ void TestJoiner::theStateIsTakenOnceItsStampsCanTellALaterWrite()
     struct Look
     {
         qint64 at;
-        qint64 stamp;
+        qint64 modified;
+        qint64 changed;
     };
-    for (const QList<Look> &looks : {QList<Look>{{1000, 999}, {1020, 1019}, {1040, 1020}},
-                                     QList<Look>{{1000, 980}}, QList<Look>{{1000, 1500}}}) {
+    // The last change, of the content or of the metadata, is what counts.
+    for (const QList<Look> &looks : {QList<Look>{{1000, 999, 999}, {1020, 1019, 1019}, {1040, 1020, 1020}},
+                                     QList<Look>{{1000, 500, 999}, {1020, 500, 999}}, QList<Look>{{1000, 980, 980}},
+                                     QList<Look>{{1000, 1500, 1500}}}) {
         int look = 0;
         const auto read = [&](InputState *state) {
-            *state = InputState{look, looks[look].stamp, looks[look].stamp, 1};
+            *state = InputState{look, looks[look].modified, looks[look].changed, 1};
             return true;
         };
         const auto now = [&] { return looks[look++].at; };
@@ -610,6 +624,32 @@ void TestJoiner::theStateIsTakenOnceItsStampsCanTellALaterWrite()
         QCOMPARE(state.size, looks.size() - 1);
     }
 }
+
+#ifdef Q_OS_LINUX
+// Joins running at once may watch the same file: each sees the writes made since
+// it began, and one that ends leaves the others watching.
+void TestJoiner::watchesOfOneFileAreEachTheirOwn()
+{
+    const QString path = writeInputs({"text"}).first();
+    QFile first(path);
+    QFile second(path);
+    QFile third(path);
+    QFile writer(path);
+    QVERIFY(first.open(QIODevice::ReadOnly) && second.open(QIODevice::ReadOnly) && third.open(QIODevice::ReadOnly)
+            && writer.open(QIODevice::Append | QIODevice::Unbuffered));
+    TextJoin::ChangeWatch firstWatch;
+    firstWatch.watch(first.handle());
+    {
+        TextJoin::ChangeWatch secondWatch;
+        secondWatch.watch(second.handle());
+    }
+    QCOMPARE(writer.write("!"), 1);
+    QVERIFY(firstWatch.seen().written);
+    TextJoin::ChangeWatch thirdWatch;
+    thirdWatch.watch(third.handle());
+    QVERIFY(thirdWatch.seen().watching && !thirdWatch.seen().written);
+}
+#endif
 
 // A large chunk of the legacy code page is converted in two halves at once; what
 // is found in either half must be found as if it were one.
@@ -1013,6 +1053,8 @@ protected:
     qint64 writeData(const char *data, qint64 size) override
     {
         if (!m_failed && pos() + size > m_capacity) {
+            // Long enough for the join to queue its next chunks meanwhile.
+            QThread::msleep(20);
             m_failed = true;
             setErrorString(QStringLiteral("No space left on device"));
             return -1;
@@ -1069,7 +1111,7 @@ public:
 protected:
     qint64 writeData(const char *data, qint64 size) override
     {
-        QThread::msleep(3);
+        QThread::msleep(30);
         return QFile::writeData(data, size);
     }
 };
@@ -1083,11 +1125,20 @@ void TestJoiner::slowWritesAreAllDoneWhenTheJoinReturns()
     SlowFile output(m_dir->filePath("out.txt"));
     QVERIFY(output.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
     JoinOptions options;
-    options.chunkSize = 16;
+    options.chunkSize = 100;
     const JoinResult result = TextJoin::joinToDevice(paths, output, OutputEncoding::Utf8, options);
     QCOMPARE(result.status, JoinResult::Status::Done);
     QCOMPARE(output.size(), 300);
     QCOMPARE(result.bytesWritten, 300);
+
+    // Nor may a guess that turns out wrong go back over its output while the last of
+    // it is still being written.
+    SystemCodec korean("CP949");
+    const QStringList redone = writeInputs({"HEAD", QByteArray(200, 'x') + cp949(QString::fromUtf8("가"))});
+    SlowFile again(m_dir->filePath("again.txt"));
+    QVERIFY(again.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    QVERIFY(TextJoin::joinToDevice(redone, again, OutputEncoding::Utf8, options).ok());
+    QCOMPARE(readAll(again.fileName()), "HEAD" + QByteArray(200, 'x') + QString::fromUtf8("가").toUtf8());
 }
 
 #ifdef Q_OS_UNIX
