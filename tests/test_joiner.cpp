@@ -271,6 +271,9 @@ void TestJoiner::joins_data()
     QTest::newRow("UTF-8 without mark on a CP949 system")
         << QByteArray("CP949") << QList<QByteArray>{korean.toUtf8(), cp949(korean)} << U8
         << korean.toUtf8() + korean.toUtf8();
+    QTest::newRow("ANSI output in a single-byte code page, to its last byte")
+        << QByteArray("windows-1252") << QList<QByteArray>{utf16LeBom + encoded(QString::fromUtf8("aÿ"), QStringConverter::Utf16LE)}
+        << ANSI << QByteArray("a\xFF");
     QTest::newRow("ANSI output is CP949") << QByteArray("CP949")
                                           << QList<QByteArray>{korean.toUtf8(), cp949(korean),
                                                                utf16LeBom + encoded(korean, QStringConverter::Utf16LE)}
@@ -455,6 +458,7 @@ void TestJoiner::changesWhileReadingAndLateCancels_data()
     QTest::newRow("cut short once the guess has read it") << "truncate" << "guess read" << written;
     // A write that is under way shows in neither the watch nor the time stamps
     // while it is paused part-way: the writer still has the file open then.
+    QTest::newRow("open for writing when opened, closed unwritten") << "close" << "first call" << "in use";
     QTest::newRow("opened for writing and left open") << "hold open" << "first call"
                                                        << QString(written).replace("changed", "in use");
     // Only the bytes count.
@@ -499,6 +503,8 @@ void TestJoiner::changesWhileReadingAndLateCancels()
     QFile writer(input);
     QVERIFY(TextJoin::joinFiles({input}, m_dir->filePath("undisturbed.txt"), OutputEncoding::Utf8, options).ok());
     const int lastCall = calls;
+    if (action == "close")
+        QVERIFY(writer.open(QIODevice::Append));
 
     calls = 0;
     int wholeFileReported = 0;
@@ -517,6 +523,8 @@ void TestJoiner::changesWhileReadingAndLateCancels()
             QFile::resize(input, 10);
         } else if (action == "hold open") {
             writer.open(QIODevice::Append);
+        } else if (action == "close") {
+            writer.close();
         } else if (action == "chmod") {
             QFile::setPermissions(input, QFile::ReadOwner);
 #ifdef Q_OS_UNIX
