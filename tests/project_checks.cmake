@@ -9,14 +9,11 @@ if(DESKTOP_FILE_VALIDATE)
                      ${PROJECT_SOURCE_DIR}/resources/io.github.sheafwright.Sheafwright.desktop)
     set_tests_properties(validate_desktop_entry PROPERTIES TIMEOUT 30)
 endif()
-# Every pedantic remark fails, but for the capital letter in the application id,
-# which the desktop entry and the installed files are named after (see the README).
 find_program(APPSTREAMCLI appstreamcli)
 if(APPSTREAMCLI)
     add_test(NAME validate_metainfo
-             COMMAND sh -c "out=$(\"$0\" validate --no-net --pedantic \"$1\") || { echo \"$out\"; exit 1; }
-                            echo \"$out\"; ! echo \"$out\" | grep -E '^[EWIP]: ' | grep -v ': cid-contains-uppercase-letter$'"
-                     ${APPSTREAMCLI} ${PROJECT_SOURCE_DIR}/resources/io.github.sheafwright.Sheafwright.metainfo.xml)
+             COMMAND sh ${CMAKE_CURRENT_SOURCE_DIR}/check_metainfo.sh ${APPSTREAMCLI}
+                     ${PROJECT_SOURCE_DIR}/resources/io.github.sheafwright.Sheafwright.metainfo.xml)
     set_tests_properties(validate_metainfo PROPERTIES TIMEOUT 30)
 endif()
 
