@@ -2,17 +2,19 @@
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
 # Writes the Debian changelog of the package from CHANGELOG.md: one entry per
-# version, newest first, its items as the entry's lines.
-# Usage: debian-changelog.sh CHANGELOG.md PACKAGE "MAINTAINER <ADDRESS>" OUTPUT
+# version, newest first, its items as the entry's lines. The newest version takes the
+# package's suffix (~deb13), so that the changelog names the version the package has.
+# Usage: debian-changelog.sh CHANGELOG.md PACKAGE "MAINTAINER <ADDRESS>" SUFFIX OUTPUT
 set -eu
 changelog=$1
 package=$2
 maintainer=$3
-output=$4
+suffix=$4
+output=$5
 
 # "## [1.1.0] - 2026-12-08" starts a version; "- " starts an item, continued on
 # indented lines; headings and prose are left out.
-awk -v package="$package" -v maintainer="$maintainer" '
+awk -v package="$package" -v maintainer="$maintainer" -v suffix="$suffix" '
 function flush_item() {
     if (item == "")
         return
@@ -46,7 +48,7 @@ function flush_entry() {
 }
 /^## \[[0-9][^]]*\] - [0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]$/ {
     flush_entry()
-    version = substr($2, 2, length($2) - 2)
+    version = substr($2, 2, length($2) - 2) (entries++ == 0 ? suffix : "")
     date = $4
     print package " (" version ") unstable; urgency=medium"
     print ""
