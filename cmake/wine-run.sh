@@ -33,7 +33,9 @@ export WINEPREFIX="${WINEPREFIX:-$build/wine-$locale}"
 for variable in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do
     eval "export WINE$variable=\"\$$variable\""
 done
-export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w /usr/lib/gcc/x86_64-w64-mingw32/12-posix);$(winepath -w /usr/x86_64-w64-mingw32/lib)"
+# Qt's DLLs, and the compiler's runtime DLLs, which lie beside its libgcc.
+gcc_runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+export WINEPATH="$(winepath -w "$qt/bin");$(winepath -w "$gcc_runtime");$(winepath -w /usr/x86_64-w64-mingw32/lib)"
 
 # A QtTest program with no console of its own writes its report to the debugger:
 # it goes to a file instead, shown when the test ends.

@@ -1,21 +1,22 @@
 #!/bin/sh
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
-# Cross-builds Qt 6.4.2 for 64-bit Windows (QtCore, Gui, Widgets, Test and
+# Cross-builds Qt 6.8.2 for 64-bit Windows (QtCore, Gui, Widgets, Test and
 # Core5Compat, the windows, offscreen and minimal platform plugins, the Windows
-# style) from Debian's own source packages, with Debian's MinGW-w64 and Debian's
-# native Qt 6.4.2 as the host Qt. About 20 minutes on 2 cores, 3 GiB of disk.
+# style) from Debian 13's own source packages, with Debian 13's MinGW-w64 (GCC 14) and
+# its native Qt 6.8.2 as the host Qt. About 25 minutes on 2 cores, 3 GiB of disk.
 #
 #   scripts/build-qt-windows.sh PREFIX [WORKDIR]
 #
-# QT5COMPAT_SRC names a qt5compat 6.4.2 source tree, or its .tar.xz, for when
-# `apt-get source qt6-5compat` cannot download it.
+# QT5COMPAT_SRC names a qt5compat source tree, or its .tar.xz, for when
+# `apt-get source qt6-5compat` cannot download it: Qt's own tag v6.8.0 builds against
+# qtbase 6.8.2.
 set -eu
 [ $# -ge 1 ] || { echo "usage: $0 PREFIX [WORKDIR]" >&2; exit 2; }
 project=$(cd "$(dirname "$0")/.." && pwd)
 prefix=$(realpath -m "$1")
 work=$(realpath -m "${2:-${XDG_CACHE_HOME:-$HOME/.cache}/sheafwright/qt-windows-work}")
-version=6.4.2
+version=6.8.2
 as_root=""
 [ "$(id -u)" -eq 0 ] || as_root=sudo
 
@@ -29,8 +30,8 @@ if ! grep -rqs '^Types:.*deb-src\|^deb-src' /etc/apt/sources.list /etc/apt/sourc
     fi
     $as_root apt-get update -q
 fi
-"$project/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev perl xz-utils \
-    qt6-base-dev-tools
+"$project/scripts/install-deps.sh" g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev perl patch \
+    xz-utils qt6-base-dev-tools
 case "$(dpkg-query -W -f='${Version}' qt6-base-dev)" in
     "$version"*) ;;
     *) echo "the host Qt must be $version too" >&2; exit 1 ;;
@@ -38,13 +39,13 @@ esac
 
 mkdir -p "$work/src"
 cd "$work/src"
-[ -d "qt6-base-$version+dfsg" ] || apt-get source -q "qt6-base=$version+dfsg-10" || apt-get source -q qt6-base
+[ -d "qt6-base-$version+dfsg" ] || apt-get source -q "qt6-base=$version+dfsg-9+deb13u2" || apt-get source -q qt6-base
 qtbase="$work/src/qt6-base-$version+dfsg"
 compat=${QT5COMPAT_SRC:-}
 case "$compat" in
-    *.tar.xz) tar -xJf "$compat" && compat="$work/src/qt5compat-$version" ;;
+    *.tar.xz) tar -xJf "$compat" && compat="$work/src/$(tar -tJf "$compat" | sed -n '1s|/.*||p')" ;;
     "") [ -d "qt6-5compat-$version" ] || apt-get source -q qt6-5compat || {
-            echo "apt-get source qt6-5compat failed: set QT5COMPAT_SRC to a qt5compat $version tree or .tar.xz" >&2
+            echo "apt-get source qt6-5compat failed: set QT5COMPAT_SRC to a qt5compat tree or .tar.xz" >&2
             exit 1
         }
         compat="$work/src/qt6-5compat-$version" ;;
@@ -53,9 +54,13 @@ esac
 # Debian's tarball has no src/3rdparty/wintab: no tablet events. There is no
 # MinGW ICU in Debian: QTextCodec uses Qt's own codecs and Windows' code pages.
 # With direct2d off QtGui leaves out its DirectWrite font database, to which the
-# windows plugin still refers; the default GDI font database is unchanged.
+# windows plugin still refers, and its font database holds a pointer to a loader class
+# that only direct2d defines; the default GDI font database is unchanged. The package
+# carries both changes as patches.
 sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
     "$qtbase/src/plugins/platforms/windows/qwindowsintegration.cpp"
+grep -q '^class QCustomFontFileLoader {};' "$qtbase/src/gui/text/windows/qwindowsfontdatabasebase.cpp" ||
+    patch -d "$qtbase" -p1 --batch <"$project/packaging/windows/qtbase-font-loader-without-direct2d.patch"
 rm -rf "$work/build-qtbase" "$work/build-qt5compat"
 mkdir -p "$work/build-qtbase" "$work/build-qt5compat"
 cd "$work/build-qtbase"

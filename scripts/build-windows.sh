@@ -4,21 +4,31 @@
 # Cross-builds the program for 64-bit Windows into build-windows/: the program, its
 # tests, the installer and the portable zip. Installs what is missing first.
 #
-# The Windows Qt (6.4.2, the same version as Debian's own) is looked for in
-#   $SHEAFWRIGHT_WINDOWS_QT, else ~/.cache/sheafwright/qt-6.4.2-mingw64;
+# It runs on Debian 13, whose Qt 6.8.2 gives the tools (moc, uic, rcc) for the Windows Qt of
+# the same version, a release with long-term support. Elsewhere, scripts/test-in-debian-root.sh
+# runs it in a Debian 13 root.
+#
+# The Windows Qt 6.8.2 is looked for in
+#   $SHEAFWRIGHT_WINDOWS_QT, else ~/.cache/sheafwright/qt-6.8.2-mingw64;
 # when that is empty, it is unpacked from the archive named in
 #   $SHEAFWRIGHT_WINDOWS_QT_ARCHIVE,
 # and with no archive either, it is built from Debian's sources by
 # scripts/build-qt-windows.sh, which takes about 20 minutes on 2 cores.
 set -eu
 cd "$(dirname "$0")/.."
+qt_version=6.8.2
+if ! grep -qsx 'VERSION_CODENAME=trixie' /etc/os-release; then
+    echo "The Windows build needs Debian 13, whose Qt $qt_version gives the tools for the Windows Qt." >&2
+    echo "Here, as root, run it in a Debian 13 root: scripts/test-in-debian-root.sh trixie $0" >&2
+    exit 1
+fi
 # The host Qt gives moc, uic and rcc; Wine runs the tests, on Xvfb, with Hangul fonts, and
 # its DLLs tell Windows' own from those to bundle; locales let Wine stand for Korean and for
 # Western Windows; xdotool and x11-utils drive and measure the installed program's window.
 scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64 nsis wine wine64 locales xz-utils \
     xdotool x11-utils
 
-qt=${SHEAFWRIGHT_WINDOWS_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/sheafwright/qt-6.4.2-mingw64}
+qt=${SHEAFWRIGHT_WINDOWS_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/sheafwright/qt-$qt_version-mingw64}
 if [ ! -f "$qt/lib/cmake/Qt6Core5Compat/Qt6Core5CompatConfig.cmake" ]; then
     if [ -n "${SHEAFWRIGHT_WINDOWS_QT_ARCHIVE:-}" ]; then
         echo "Unpacking the Windows Qt from $SHEAFWRIGHT_WINDOWS_QT_ARCHIVE into $qt"

@@ -26,6 +26,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 class TestFileList : public QObject
 {
@@ -433,6 +436,11 @@ void TestFileList::dropsGoWhereTheyAreDropped()
         QFile file(m_dir.filePath(name));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
+#ifdef Q_OS_WIN
+    // On Windows a file is hidden by its attribute, not by a leading dot.
+    const QString hidden = QDir::toNativeSeparators(m_dir.filePath("folder/.hidden.txt"));
+    QVERIFY(::SetFileAttributesW(reinterpret_cast<const wchar_t *>(hidden.utf16()), FILE_ATTRIBUTE_HIDDEN));
+#endif
 #ifdef Q_OS_UNIX
     for (const char *name : {"folder/pipe.txt", "folder/broken.txt"})
         QFile::remove(m_dir.filePath(name));

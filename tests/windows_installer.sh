@@ -110,12 +110,13 @@ bin/libstdc++-6.dll
 bin/libwinpthread-1.dll
 bin/platforms/qwindows.dll
 bin/sheafwright.exe
-bin/styles/qwindowsvistastyle.dll
+bin/styles/qmodernwindowsstyle.dll
 bin/zlib1.dll
 third-party/LGPL-3.0-only.txt
 third-party/gcc-mingw-w64-x86-64-posix-runtime-copyright.txt
 third-party/libz-mingw-w64-copyright.txt
 third-party/mingw-w64-x86-64-dev-copyright.txt
+third-party/qtbase-font-loader-without-direct2d.patch
 third-party/qtbase-windows-plugin-directwrite-needs-direct2d.patch"
 installed_files=$(cd "$program_files" 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
 if [ "$installed_files" != "$expected_files" ]; then

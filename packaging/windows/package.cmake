@@ -6,13 +6,23 @@
 # of all of them beside bin/.
 
 # Qt loads these at run time, so no import table names them: the platform plugin,
-# without which no window opens, and the Windows style. Qt looks for them in
-# platforms/ and styles/ beside the program, so it needs no qt.conf. They join the
-# program's dependency set so that the DLLs they import come along too.
+# without which no window opens, and the Windows style, which draws the dialogs as
+# Windows 10 and 11 do. Qt looks for them in platforms/ and styles/ beside the program,
+# so it needs no qt.conf. They join the program's dependency set so that the DLLs they
+# import come along too. Qt 6.8 no longer defines its plugins' targets unasked, and
+# names its Windows style plugin anew.
+find_package(Qt6QWindowsIntegrationPlugin REQUIRED PATHS ${Qt6Gui_DIR} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+find_package(Qt6QModernWindowsStylePlugin QUIET PATHS ${Qt6Widgets_DIR} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+if(TARGET Qt6::QModernWindowsStylePlugin)
+    set(windows_style_plugin Qt6::QModernWindowsStylePlugin)
+else()
+    find_package(Qt6QWindowsVistaStylePlugin REQUIRED PATHS ${Qt6Widgets_DIR} NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    set(windows_style_plugin Qt6::QWindowsVistaStylePlugin)
+endif()
 install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QWindowsIntegrationPlugin
         RUNTIME_DEPENDENCY_SET sheafwright_runtime
         LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR}/platforms)
-install(IMPORTED_RUNTIME_ARTIFACTS Qt6::QWindowsVistaStylePlugin
+install(IMPORTED_RUNTIME_ARTIFACTS ${windows_style_plugin}
         RUNTIME_DEPENDENCY_SET sheafwright_runtime
         LIBRARY DESTINATION ${CMAKE_INSTALL_BINDIR}/styles)
 
@@ -39,39 +49,40 @@ if(NOT CMAKE_HOST_WIN32)
     string(REGEX REPLACE "([][+.*?()^$|\\\\])" "\\\\\\1" escaped "${WINDOWS_SYSTEM_DLLS}")
     list(APPEND system_dll_folders "^${escaped}/")
 
-    # CMake looks a DLL up by its name in lower case, which on a case-sensitive file
-    # system misses Qt6Core.dll and the like. Lower-case links to Qt's DLLs are found
-    # instead; installing a link installs the DLL it leads to, by its own name, and the
-    # link too, which goes again below.
-    set(lower_case_qt_dlls ${CMAKE_CURRENT_BINARY_DIR}/windows-package/qt-dlls-lower-case)
-    file(REMOVE_RECURSE ${lower_case_qt_dlls})
-    file(MAKE_DIRECTORY ${lower_case_qt_dlls})
+    # CMake looks a DLL up by its name in lower case, as Windows would, but on a
+    # case-sensitive file system that misses Qt6Core.dll and the like; and it then reads
+    # and installs the file by the name it was imported as. So Qt's DLLs are offered
+    # under both names, as hard links (copies where the folders lie apart).
+    set(qt_dlls_both_cases ${CMAKE_CURRENT_BINARY_DIR}/windows-package/qt-dlls)
+    file(REMOVE_RECURSE ${qt_dlls_both_cases})
+    file(MAKE_DIRECTORY ${qt_dlls_both_cases})
     file(GLOB dlls ${qt_dlls}/*.dll)
     foreach(dll IN LISTS dlls)
         get_filename_component(name ${dll} NAME)
-        string(TOLOWER ${name} name)
-        file(CREATE_LINK ${dll} ${lower_case_qt_dlls}/${name} SYMBOLIC)
+        string(TOLOWER ${name} lower_case_name)
+        foreach(link_name IN LISTS name lower_case_name)
+            file(CREATE_LINK ${dll} ${qt_dlls_both_cases}/${link_name} COPY_ON_ERROR)
+        endforeach()
     endforeach()
+    set(qt_dlls ${qt_dlls_both_cases})
 endif()
 install(RUNTIME_DEPENDENCY_SET sheafwright_runtime
         DESTINATION ${CMAKE_INSTALL_BINDIR}
-        DIRECTORIES ${lower_case_qt_dlls} ${qt_dlls} ${CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES} ${WINDOWS_SYSTEM_DLLS}
+        DIRECTORIES ${qt_dlls} ${CMAKE_CXX_IMPLICIT_LINK_DIRECTORIES} ${WINDOWS_SYSTEM_DLLS}
         # API sets are names for parts of Windows, not files.
         PRE_EXCLUDE_REGEXES "^api-ms-" "^ext-ms-"
         POST_EXCLUDE_REGEXES ${system_dll_folders})
-# Then the lower-case links go. And stripped, Qt's and GCC's DLLs take less than half the
-# room: CMake strips what it builds, but not what it copies.
+# Stripped, Qt's and GCC's DLLs take less than half the room: CMake strips what it builds,
+# but not what it copies.
 string(CONFIGURE [[
-    file(GLOB_RECURSE files LIST_DIRECTORIES false "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/*")
-    foreach(file IN LISTS files)
-        if(IS_SYMLINK "${file}")
-            file(REMOVE "${file}")
-        elseif(CMAKE_INSTALL_DO_STRIP AND file MATCHES "\\.dll$")
-            execute_process(COMMAND "@CMAKE_STRIP@" --strip-unneeded "${file}" COMMAND_ERROR_IS_FATAL ANY)
-        endif()
-    endforeach()
-]] tidy_runtime @ONLY)
-install(CODE "${tidy_runtime}")
+    if(CMAKE_INSTALL_DO_STRIP)
+        file(GLOB_RECURSE dlls "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/@CMAKE_INSTALL_BINDIR@/*.dll")
+        foreach(dll IN LISTS dlls)
+            execute_process(COMMAND "@CMAKE_STRIP@" --strip-unneeded "${dll}" COMMAND_ERROR_IS_FATAL ANY)
+        endforeach()
+    endif()
+]] strip_runtime @ONLY)
+install(CODE "${strip_runtime}")
 
 # Text files as Windows programs expect them, with CRLF line ends.
 function(install_windows_text source name destination)
@@ -107,6 +118,7 @@ install_windows_text(${CMAKE_CURRENT_BINARY_DIR}/windows-package/THIRD-PARTY-NOT
 install_windows_text(${PROJECT_SOURCE_DIR}/LICENSE LICENSE.txt .)
 install_windows_text(${PROJECT_SOURCE_DIR}/LICENSES/LGPL-3.0-only.txt LGPL-3.0-only.txt third-party)
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/qtbase-windows-plugin-directwrite-needs-direct2d.patch
+              ${CMAKE_CURRENT_LIST_DIR}/qtbase-font-loader-without-direct2d.patch
         DESTINATION third-party)
 
 set(CPACK_GENERATOR NSIS ZIP)
