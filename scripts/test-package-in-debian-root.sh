@@ -28,8 +28,7 @@ SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$rele
     export DEBIAN_FRONTEND=noninteractive
     cd /root
     apt-get update -q >/dev/null
-    # The test'"'"'s own tools, installed before the first look.
-    apt-get install -y -q --no-install-recommends xvfb xauth x11-utils >/dev/null
+    apt-get upgrade -y -q >/dev/null
     look() {
         dpkg-query -W -f="\${Package} \${Version}\n" >"$1.packages"
         find / -xdev \( -path /proc -o -path /sys -o -path /dev -o -path /run -o -path /tmp \
@@ -39,7 +38,9 @@ SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$rele
     look /tmp/before
 
     apt install -y -q --no-install-recommends ./"$1" >/tmp/install.log 2>&1 || { cat /tmp/install.log; exit 1; }
-    grep -E "^(Summary|Need to get|[0-9]+ upgraded)" /tmp/install.log || true
+    grep -E "^(Summary|Need to get|[0-9]+ upgraded)|Download size" /tmp/install.log || true
+    # The test'"'"'s own tools, which go again with the package.
+    apt-get install -y -q --no-install-recommends xvfb xauth x11-utils >/dev/null
 
     # The window appears: the program found its libraries, its platform plugin and a display.
     xvfb-run -a sh -c "
@@ -51,7 +52,7 @@ SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$rele
         kill \$program; exit 1" || { echo "FAIL: the program opened no window"; exit 1; }
     echo "the program opened its window"
 
-    apt-get purge -y -q sheafwright >/dev/null
+    apt-get purge -y -q sheafwright xvfb xauth x11-utils >/dev/null
     apt-get autoremove --purge -y -q >/dev/null
     look /tmp/after
     status=0
