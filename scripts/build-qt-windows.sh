@@ -53,14 +53,13 @@ esac
 
 # Debian's tarball has no src/3rdparty/wintab: no tablet events. There is no
 # MinGW ICU in Debian: QTextCodec uses Qt's own codecs and Windows' code pages.
-# With direct2d off QtGui leaves out its DirectWrite font database, to which the
-# windows plugin still refers, and its font database holds a pointer to a loader class
-# that only direct2d defines; the default GDI font database is unchanged. The package
-# carries both changes as patches.
-sed -i 's/^#if QT_CONFIG(directwrite3)$/#if QT_CONFIG(directwrite3) \&\& QT_CONFIG(direct2d)/' \
-    "$qtbase/src/plugins/platforms/windows/qwindowsintegration.cpp"
-grep -q '^class QCustomFontFileLoader {};' "$qtbase/src/gui/text/windows/qwindowsfontdatabasebase.cpp" ||
-    patch -d "$qtbase" -p1 --batch <"$project/packaging/windows/qtbase-font-loader-without-direct2d.patch"
+# Qt is built without direct2d, which its Windows font code does not allow for: the two
+# patches the package carries mend that, and text is drawn with GDI, as Qt 6.4 did by
+# default, instead of DirectWrite.
+for name in qtbase-windows-plugin-directwrite-needs-direct2d qtbase-font-loader-without-direct2d; do
+    patch=$project/packaging/windows/$name.patch
+    patch -d "$qtbase" -p1 -R --dry-run -s <"$patch" >/dev/null 2>&1 || patch -d "$qtbase" -p1 --batch <"$patch"
+done
 rm -rf "$work/build-qtbase" "$work/build-qt5compat"
 mkdir -p "$work/build-qtbase" "$work/build-qt5compat"
 cd "$work/build-qtbase"
