@@ -1,7 +1,7 @@
 #!/bin/sh
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
-# Installs the Debian 12 packages that building, running, testing and packaging need, if any
+# Installs the Debian packages (Debian 12 and 13 alike) that building, running, testing and packaging need, if any
 # are missing, and those named as arguments. Recommended packages are left out: nothing
 # here needs them.
 set -eu

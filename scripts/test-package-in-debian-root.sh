@@ -38,7 +38,7 @@ SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$rele
     look /tmp/before
 
     apt install -y -q --no-install-recommends ./"$1" >/tmp/install.log 2>&1 || { cat /tmp/install.log; exit 1; }
-    grep -E "^(Summary|Need to get|[0-9]+ upgraded)|Download size" /tmp/install.log || true
+    grep -E "newly installed|Installing:|Need to get|Download size" /tmp/install.log || true
     # The test'"'"'s own tools, which go again with the package.
     apt-get install -y -q --no-install-recommends xvfb xauth x11-utils >/dev/null
 
@@ -53,7 +53,10 @@ SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$rele
     echo "the program opened its window"
 
     apt-get purge -y -q sheafwright xvfb xauth x11-utils >/dev/null
-    apt-get autoremove --purge -y -q >/dev/null
+    # What came in with it goes too, including what a package that was there before only
+    # recommends or suggests (libc6 suggests libidn2-0), which apt would otherwise keep.
+    apt-get autoremove --purge -y -q -o APT::AutoRemove::RecommendsImportant=false \
+        -o APT::AutoRemove::SuggestsImportant=false >/dev/null
     look /tmp/after
     status=0
     for what in packages files; do
