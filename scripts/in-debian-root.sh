@@ -3,10 +3,11 @@
 # SPDX-License-Identifier: MIT
 # Runs COMMAND as root inside the Debian root DIR (scripts/debian-root.sh makes one), with
 # /proc, /sys and /dev, in a clean environment. It runs in mount and process namespaces of
-# its own: /proc, /sys and /dev are mounted only there, so the kernel undoes them when the
-# command ends, however it ends (a failure, Ctrl+C, a kill), and every process the command
-# left running ends with it. Nothing mounted shows outside, not even while it runs. Needs
-# root.
+# its own: /proc, /sys and /dev are mounted only there, and the kernel undoes them once the
+# last process in there has ended. That is when the command ends, however it ends: a
+# failure; Ctrl+C, a hang-up or a kill of this script, which end everything in there at
+# once; a kill -9 of this script. Nothing mounted shows outside, not even while it runs.
+# Needs root.
 #
 #   scripts/in-debian-root.sh DIR COMMAND [ARGUMENTS...]
 #
@@ -21,7 +22,12 @@ cp /etc/resolv.conf "$dir/etc/resolv.conf"
 cache=${SHEAFWRIGHT_APT_CACHE:-}
 [ -z "$cache" ] || mkdir -p "$cache/partial"
 
-exec unshare --mount --pid --fork --kill-child --propagation private sh -c '
+# unshare waits for the namespace's first process and ignores Ctrl+C and kills meanwhile,
+# so this script answers them: a kill of unshare ends that process, and with it, the
+# namespace and everything in it. Should this script be killed outright, unshare is killed
+# with it. Run in the background, unshare keeps this script's input.
+exec 3<&0
+setpriv --pdeathsig KILL unshare --mount --pid --fork --kill-child --propagation private sh -c '
     set -eu
     dir=$1 cache=$2
     shift 2
@@ -31,4 +37,10 @@ exec unshare --mount --pid --fork --kill-child --propagation private sh -c '
     [ -z "$cache" ] || mount --bind "$cache" "$dir/var/cache/apt/archives"
     exec chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
-' sh "$dir" "$cache" "$@"
+' sh "$dir" "$cache" "$@" <&3 3<&- &
+namespace=$!
+exec 3<&-
+trap 'kill -KILL $namespace 2>/dev/null; exit 129' HUP
+trap 'kill -KILL $namespace 2>/dev/null; exit 130' INT
+trap 'kill -KILL $namespace 2>/dev/null; exit 143' TERM
+wait "$namespace"
