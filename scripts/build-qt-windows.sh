@@ -4,7 +4,7 @@
 # Cross-builds Qt 6.8.2 for 64-bit Windows (QtCore, Gui, Widgets, Test and
 # Core5Compat, the windows, offscreen and minimal platform plugins, the Windows
 # style) from Debian 13's own source packages, with Debian 13's MinGW-w64 (GCC 14) and
-# its native Qt 6.8.2 as the host Qt. About 25 minutes on 2 cores, 3 GiB of disk.
+# its native Qt 6.8.2 as the host Qt. Well over a quarter of an hour on 2 cores, 3 GiB of disk.
 #
 #   scripts/build-qt-windows.sh PREFIX [WORKDIR]
 #

@@ -13,7 +13,7 @@
 # when that is empty, it is unpacked from the archive named in
 #   $SHEAFWRIGHT_WINDOWS_QT_ARCHIVE,
 # and with no archive either, it is built from Debian's sources by
-# scripts/build-qt-windows.sh, which takes about 20 minutes on 2 cores.
+# scripts/build-qt-windows.sh, which takes well over a quarter of an hour on 2 cores.
 set -eu
 cd "$(dirname "$0")/.."
 qt_version=6.8.2
@@ -36,7 +36,7 @@ if [ ! -f "$qt/lib/cmake/Qt6Core5Compat/Qt6Core5CompatConfig.cmake" ]; then
         tar -xJf "$SHEAFWRIGHT_WINDOWS_QT_ARCHIVE" -C "$qt" --strip-components=1
     else
         echo "No Windows Qt in $qt and no SHEAFWRIGHT_WINDOWS_QT_ARCHIVE: building it from Debian's"
-        echo "sources, which takes about 20 minutes on 2 cores (40 on busy ones) and 3 GiB of disk."
+        echo "sources, which takes well over a quarter of an hour on 2 cores, and 3 GiB of disk."
         scripts/build-qt-windows.sh "$qt"
     fi
 fi

@@ -25,8 +25,8 @@ cache=${SHEAFWRIGHT_APT_CACHE:-}
 # unshare waits for the namespace's first process and ignores Ctrl+C and kills meanwhile,
 # so this script answers them: a kill of unshare ends that process, and with it, the
 # namespace and everything in it. Should this script be killed outright, unshare is killed
-# with it. Run in the background, unshare keeps this script's input.
-exec 3<&0
+# with it. Run in the background, unshare keeps this script's input, or none where it has none.
+if (exec 3<&0) 2>/dev/null; then exec 3<&0; else exec 3</dev/null; fi
 setpriv --pdeathsig KILL unshare --mount --pid --fork --kill-child --propagation private sh -c '
     set -eu
     dir=$1 cache=$2
