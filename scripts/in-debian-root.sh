@@ -22,7 +22,9 @@ cp /etc/resolv.conf "$dir/etc/resolv.conf"
 cache=${SHEAFWRIGHT_APT_CACHE:-}
 [ -z "$cache" ] || mkdir -p "$cache/partial"
 
-# unshare waits for the namespace's first process and ignores Ctrl+C and kills meanwhile,
+# The command is not the namespace's first process, which the kernel shields from signals
+# it has no handler for (xvfb-run, for one, waits for a signal that would never come), but
+# its child. unshare waits for that first process and ignores Ctrl+C and kills meanwhile,
 # so this script answers them: a kill of unshare ends that process, and with it, the
 # namespace and everything in it. Should this script be killed outright, unshare is killed
 # with it. Run in the background, unshare keeps this script's input, or none where it has none.
@@ -35,7 +37,7 @@ setpriv --pdeathsig KILL unshare --mount --pid --fork --kill-child --propagation
     mount --rbind /sys "$dir/sys"
     mount --rbind /dev "$dir/dev"
     [ -z "$cache" ] || mount --bind "$cache" "$dir/var/cache/apt/archives"
-    exec chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
+    chroot "$dir" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin "$@"
 ' sh "$dir" "$cache" "$@" <&3 3<&- &
 namespace=$!
