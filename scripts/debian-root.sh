@@ -20,11 +20,14 @@ fi
 pristine=${SHEAFWRIGHT_ROOT_CACHE:-/var/cache/sheafwright/roots}/$release
 mirror=http://deb.debian.org/debian
 if ! grep -qsx "VERSION_CODENAME=$release" "$pristine/etc/os-release"; then
-    command -v debootstrap >/dev/null || "$(dirname "$0")/install-deps.sh" debootstrap
+    command -v debootstrap >/dev/null || { apt-get update -q && apt-get install -y -q debootstrap; }
     echo "Making a minimal Debian $release root in $pristine (about 90 MB to download)"
-    rm -rf "$pristine.partial"
+    rm -rf --one-file-system "$pristine.partial"
     mkdir -p "$pristine.partial"
-    debootstrap --variant=minbase "$release" "$pristine.partial" "$mirror" >"$pristine.partial.log" 2>&1 || {
+    # debootstrap mounts /proc and /sys in the root while it works: in a mount namespace of
+    # its own, so that they never outlive it.
+    unshare --mount --propagation private \
+        debootstrap --variant=minbase "$release" "$pristine.partial" "$mirror" >"$pristine.partial.log" 2>&1 || {
         tail -n 20 "$pristine.partial.log" >&2
         exit 1
     }
@@ -33,9 +36,9 @@ deb $mirror $release main
 deb $mirror $release-updates main
 deb http://deb.debian.org/debian-security $release-security main
 SOURCES
-    rm -rf "$pristine" "$pristine.partial.log"
+    rm -rf --one-file-system "$pristine" "$pristine.partial.log"
     mv "$pristine.partial" "$pristine"
 fi
-rm -rf "$dir"
+rm -rf --one-file-system "$dir"
 mkdir -p "$(dirname "$dir")"
 cp -a "$pristine" "$dir"

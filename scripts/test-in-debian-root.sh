@@ -19,7 +19,7 @@ shift
 project=$(cd "$(dirname "$0")/.." && pwd)
 root=${SHEAFWRIGHT_ROOTS:-/var/tmp/sheafwright-roots}/$release
 
-rm -rf "$root"
+rm -rf --one-file-system "$root"
 "$project/scripts/debian-root.sh" "$release" "$root"
 git clone -q "$project" "$root/root/sheafwright"
 archive=""
@@ -28,7 +28,7 @@ if [ -n "${SHEAFWRIGHT_WINDOWS_QT_ARCHIVE:-}" ]; then
     archive=/root/$(basename "$SHEAFWRIGHT_WINDOWS_QT_ARCHIVE")
 fi
 export SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$release}"
-"$project/scripts/in-debian-root.sh" "$root" sh -c '
+exec "$project/scripts/in-debian-root.sh" "$root" sh -c '
     set -eu
     apt-get update -q >/dev/null
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q git >/dev/null

@@ -18,12 +18,12 @@ case "$(dpkg-deb -f "$deb" Version)" in
     *) echo "$0: $(basename "$deb") names no Debian release this script knows" >&2; exit 1 ;;
 esac
 root=${SHEAFWRIGHT_ROOTS:-/var/tmp/sheafwright-roots}/$release-package
-rm -rf "$root"
+rm -rf --one-file-system "$root"
 "$project/scripts/debian-root.sh" "$release" "$root"
 cp "$deb" "$root/root/"
 echo "== $(basename "$deb") on a fresh Debian $release root"
 SHEAFWRIGHT_APT_CACHE="${SHEAFWRIGHT_APT_CACHE:-/var/cache/sheafwright/apt/$release}" \
-"$project/scripts/in-debian-root.sh" "$root" sh -c '
+exec "$project/scripts/in-debian-root.sh" "$root" sh -c '
     set -eu
     export DEBIAN_FRONTEND=noninteractive
     cd /root
