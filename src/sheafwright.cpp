@@ -65,6 +65,30 @@ QString faultReason(const TextJoin::InputFault &fault)
     return QString();
 }
 
+// What failed in the program's own words, then the system's reason where it gave one.
+QString outputReason(const TextJoin::JoinResult &result)
+{
+    QString words;
+    switch (result.outputStep) {
+    case TextJoin::OutputStep::Write:
+        words = QString::fromUtf8("파일에 쓰지 못함");
+        break;
+    case TextJoin::OutputStep::ReadOnly:
+        words = QString::fromUtf8("읽기 전용 파일");
+        break;
+    case TextJoin::OutputStep::Create:
+        words = QString::fromUtf8("폴더에 파일을 만들 수 없음");
+        break;
+    case TextJoin::OutputStep::Flush:
+        words = QString::fromUtf8("디스크에 기록하지 못함");
+        break;
+    case TextJoin::OutputStep::Replace:
+        words = QString::fromUtf8("저장할 이름으로 바꾸지 못함");
+        break;
+    }
+    return result.outputError.isEmpty() ? words : words + QStringLiteral(" (%1)").arg(result.outputError);
+}
+
 // A box that names thousands of files would be taller than any screen, and its
 // OK button out of reach: it names the first few, and holds them all in its details.
 constexpr int faultsNamedInTheBox = 10;
@@ -118,7 +142,7 @@ FailureMessage failureMessage(const TextJoin::JoinResult &result, const QString 
         const QString shownOutput = visibleName(output);
         return {QString::fromUtf8("파일을 저장하지 못했습니다.") + QLatin1Char('\n') + shownOutput + QLatin1Char('\n')
                     + (result.status == Status::OutputNotRegularFile ? QString::fromUtf8("일반 파일이 아님")
-                                                                     : result.outputError),
+                                                                     : outputReason(result)),
                 shownOutput == output ? QString() : output};
     }
     case Status::Done:

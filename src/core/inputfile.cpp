@@ -13,6 +13,8 @@
 #include <thread>
 
 #ifdef Q_OS_WIN
+#include "windowspath.h"
+
 #include <QDir>
 #include <qt_windows.h>
 #include <fcntl.h>
@@ -97,7 +99,9 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *)
     // Shared for reading, renaming and removing, not for writing: no one writes to
     // it while it is read, and a file someone is writing does not open. Backup
     // semantics let a folder open too, so that it is told apart by its type.
-    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(QDir::toNativeSeparators(path).utf16()),
+    // By its exact name: "t.txt." is not "t.txt", and a path may be longer than 260.
+    const QString exact = extendedLengthPath(path, QDir::toNativeSeparators(QDir::currentPath()));
+    const HANDLE handle = CreateFileW(reinterpret_cast<const wchar_t *>(exact.utf16()),
                                       GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -184,6 +188,10 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch
         const int error = errno;
         if (error == ENXIO || error == EOPNOTSUPP)
             return {OpenedInput::Outcome::NotRegularFile, {}, {}};
+        // Another program holds a write lease on it (Samba does, for its clients'
+        // writes): without O_NONBLOCK the open would wait for it to end.
+        if (error == EWOULDBLOCK)
+            return {OpenedInput::Outcome::InUse, {}, {}};
         return {OpenedInput::Outcome::Failed, qt_error_string(error), {}};
     }
     const auto fail = [descriptor](OpenedInput::Outcome outcome, int error) {

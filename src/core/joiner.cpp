@@ -6,13 +6,12 @@
 #include "chunkdecoder.h"
 #include "inputfile.h"
 #include "legacycodepage.h"
+#include "outputfile.h"
 #include "outputsink.h"
 #include "readprogress.h"
 #include "unicodeinput.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <memory>
@@ -210,7 +209,7 @@ JoinResult Joiner::finish()
         // Writing only stops for one of the reasons above. Should it ever stop
         // without one, the output is not the whole join and must not be kept.
         m_result.status = JoinResult::Status::OutputFailed;
-        m_result.outputError = QStringLiteral("writing stopped before the end");
+        m_result.outputError.clear();
     } else if (!m_sink.trim()) {
         // A redone input came out shorter than its first attempt, and its excess stayed.
         m_result.status = JoinResult::Status::OutputFailed;
@@ -232,24 +231,29 @@ JoinResult joinToDevice(const QStringList &inputs, QFileDevice &output, OutputEn
 
 namespace {
 
-// The output replaces what is at its path by renaming over it, which must never
-// happen to a folder, a pipe or a device. Links are followed as the save follows
-// them; a chain of links that never ends names no file either.
-bool isSomethingButAFile(const QString &path)
-{
-    QFileInfo info(path);
-    for (int depth = 0; info.isSymLink(); ++depth) {
-        if (depth == 128)
-            return true;
-        info.setFile(info.symLinkTarget());
-    }
-    return info.exists() && !info.isFile();
-}
-
-JoinResult outputNotRegularFile()
+JoinResult outputFailed(const OutputFile &output)
 {
     JoinResult result;
-    result.status = JoinResult::Status::OutputNotRegularFile;
+    result.status = JoinResult::Status::OutputFailed;
+    result.outputError = output.reason();
+    switch (output.failed()) {
+    case OutputFile::Failure::NotRegularFile:
+        result.status = JoinResult::Status::OutputNotRegularFile;
+        break;
+    case OutputFile::Failure::ReadOnly:
+        result.outputStep = OutputStep::ReadOnly;
+        break;
+    case OutputFile::Failure::Create:
+        result.outputStep = OutputStep::Create;
+        break;
+    case OutputFile::Failure::Flush:
+        result.outputStep = OutputStep::Flush;
+        break;
+    case OutputFile::Failure::Replace:
+    case OutputFile::Failure::None:
+        result.outputStep = OutputStep::Replace;
+        break;
+    }
     return result;
 }
 
@@ -258,31 +262,20 @@ JoinResult outputNotRegularFile()
 JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, OutputEncoding encoding,
                      const JoinOptions &options)
 {
-    if (isSomethingButAFile(outputPath))
-        return outputNotRegularFile();
-    QSaveFile output(outputPath);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        JoinResult result;
-        result.status = JoinResult::Status::OutputFailed;
-        result.outputError = output.errorString();
+    OutputFile output(outputPath);
+    if (!output.open())
+        return outputFailed(output);
+    JoinResult result = joinToDevice(inputs, output.device(), encoding, options);
+    if (!result.ok())
         return result;
-    }
-    JoinResult result = joinToDevice(inputs, output, encoding, options);
-    // A long join leaves time for something else to appear at the path.
-    if (result.ok() && isSomethingButAFile(outputPath))
-        result = outputNotRegularFile();
-    if (!result.ok()) {
-        output.cancelWriting();
-        return result;
-    }
     if (options.committing && !options.committing()) {
-        output.cancelWriting();
         result.status = JoinResult::Status::Cancelled;
         return result;
     }
     if (!output.commit()) {
-        result.status = JoinResult::Status::OutputFailed;
-        result.outputError = output.errorString();
+        const qint64 written = result.bytesWritten;
+        result = outputFailed(output);
+        result.bytesWritten = written;
     }
     return result;
 }

@@ -33,13 +33,23 @@ struct InputFault
     QString detail;
 };
 
+// The step of saving the output that failed, for the user to be told of in
+// the program's own words.
+enum class OutputStep {
+    Write,    // writing the joined text
+    ReadOnly, // the file at the output's path is read-only
+    Create,   // making the new file in the output's folder
+    Flush,    // flushing it to the disk
+    Replace,  // putting it in place under the output's name
+};
+
 struct JoinResult
 {
     enum class Status {
         Done,
         InputFaults,          // see inputFaults: every input that could not be used
         Unrepresentable,      // see unrepresentable: the output encoding lacks a character
-        OutputFailed,         // see outputError
+        OutputFailed,         // see outputStep and outputError
         OutputNotRegularFile, // the output path names a folder, a pipe or a device
         NoLegacyCodePage,     // the legacy code page was needed and the system has no converter for it
         Cancelled,            // the progress callback asked to stop
@@ -48,7 +58,8 @@ struct JoinResult
     Status status = Status::Done;
     QList<InputFault> inputFaults;
     QString unrepresentable;
-    QString outputError;
+    OutputStep outputStep = OutputStep::Write;
+    QString outputError; // the system's reason, where it gave one
     // The code page "ANSI" means here, as users know it ("CP949").
     QString legacyCodePage;
     qint64 bytesWritten = 0;
