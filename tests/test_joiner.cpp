@@ -638,10 +638,23 @@ void TestJoiner::theStateIsTakenOnceItsStampsCanTellALaterWrite()
         };
         const auto now = [&] { return looks[look++].at; };
         InputState state;
-        QVERIFY(TextJoin::settledState(read, now, 1, &state));
+        TextJoin::SettleBudget budget;
+        QCOMPARE(TextJoin::settledState(read, now, 1, budget, &state), TextJoin::Settled::Yes);
         QCOMPARE(look, looks.size());
         QCOMPARE(state.size, looks.size() - 1);
     }
+    // Once the join's budget for waiting is spent, a file changed a moment ago is
+    // still changing: it is not waited for.
+    const auto read = [](InputState *state) {
+        *state = InputState{1, 995, 995, 1};
+        return true;
+    };
+    const auto now = [] { return qint64(1000); };
+    InputState state;
+    TextJoin::SettleBudget budget(100);
+    // Ten looks, with nine waits of 11 ms between them, are all a file gets.
+    QCOMPARE(TextJoin::settledState(read, now, 1, budget, &state), TextJoin::Settled::Yes);
+    QCOMPARE(TextJoin::settledState(read, now, 1, budget, &state), TextJoin::Settled::Changing);
 }
 
 #ifdef Q_OS_LINUX
@@ -1441,7 +1454,7 @@ void TestJoiner::trailingDotsAndLongPathsAreTheirOwnFiles()
     QVERIFY(TextJoin::joinFiles({deep + "/in.txt", folder + "/t.txt."}, deep + "/out.txt", OutputEncoding::Utf8).ok());
     QCOMPARE(read(deep + "/out.txt"), QByteArray("deep\ndotted\n"));
     // Qt would remove them by their stripped names.
-    for (const QString &name : {"/t.txt.", "/s.txt ", "/out.txt."})
+    for (const char *name : {"/t.txt.", "/s.txt ", "/out.txt."})
         QVERIFY(DeleteFileW(exact(folder + name)));
 }
 #endif

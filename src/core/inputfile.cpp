@@ -50,17 +50,27 @@ constexpr int mostLooks = 10;
 
 } // namespace
 
-bool settledState(const std::function<bool(InputState *)> &readState, const std::function<qint64()> &now,
-                  qint64 unitsPerMillisecond, InputState *state)
+bool SettleBudget::wait(qint64 milliseconds)
+{
+    if (milliseconds > m_left)
+        return false;
+    m_left -= milliseconds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    return true;
+}
+
+Settled settledState(const std::function<bool(InputState *)> &readState, const std::function<qint64()> &now,
+                     qint64 unitsPerMillisecond, SettleBudget &budget, InputState *state)
 {
     const qint64 settle = settleMilliseconds * unitsPerMillisecond;
     for (int look = 1;; ++look) {
         if (!readState(state))
-            return false;
+            return Settled::Failed;
         const qint64 age = now() - std::max(state->modified, state->changed);
         if (age < 0 || age >= settle || look == mostLooks)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds((settle - age) / unitsPerMillisecond + 1));
+            return Settled::Yes;
+        if (!budget.wait((settle - age) / unitsPerMillisecond + 1))
+            return Settled::Changing;
     }
 }
 
@@ -94,7 +104,7 @@ qint64 fileTimeNow()
 
 } // namespace
 
-OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *)
+OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *, SettleBudget &settle)
 {
     // Shared for reading, renaming and removing, not for writing: no one writes to
     // it while it is read, and a file someone is writing does not open. Backup
@@ -122,8 +132,14 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *)
     if (kind.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return fail(OpenedInput::Outcome::NotRegularFile, {});
     InputState state;
-    if (!settledState([handle](InputState *s) { return stateOf(handle, s); }, fileTimeNow, 10000, &state))
+    switch (settledState([handle](InputState *s) { return stateOf(handle, s); }, fileTimeNow, 10000, settle, &state)) {
+    case Settled::Yes:
+        break;
+    case Settled::Changing:
+        return fail(OpenedInput::Outcome::Changing, {});
+    case Settled::Failed:
         return fail(OpenedInput::Outcome::Failed, qt_error_string(int(GetLastError())));
+    }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
     if (descriptor < 0)
         return fail(OpenedInput::Outcome::Failed, qt_error_string(errno));
@@ -180,7 +196,7 @@ qint64 nanosecondsNow()
 
 } // namespace
 
-OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch)
+OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch, SettleBudget &settle)
 {
     const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0) {
@@ -188,6 +204,10 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch
         const int error = errno;
         if (error == ENXIO || error == EOPNOTSUPP)
             return {OpenedInput::Outcome::NotRegularFile, {}, {}};
+        // Another program holds a write lease on it (Samba does, for its clients'
+        // writes): without O_NONBLOCK the open would wait for it to end.
+        if (error == EWOULDBLOCK)
+            return {OpenedInput::Outcome::InUse, {}, {}};
         // Another program holds a write lease on it (Samba does, for its clients'
         // writes): without O_NONBLOCK the open would wait for it to end.
         if (error == EWOULDBLOCK)
@@ -206,9 +226,15 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch
     if (watch)
         watch->watch(descriptor);
     InputState state;
-    if (!settledState([descriptor](InputState *s) { return stateOf(descriptor, s); }, nanosecondsNow, 1000000,
-                      &state))
+    switch (settledState([descriptor](InputState *s) { return stateOf(descriptor, s); }, nanosecondsNow, 1000000,
+                         settle, &state)) {
+    case Settled::Yes:
+        break;
+    case Settled::Changing:
+        return fail(OpenedInput::Outcome::Changing, 0);
+    case Settled::Failed:
         return fail(OpenedInput::Outcome::Failed, errno);
+    }
     if (!file.open(descriptor, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(descriptor);
         return {OpenedInput::Outcome::Failed, file.errorString(), {}};

@@ -62,12 +62,30 @@ private:
     quint64 m_writesBefore = 0;
 };
 
+// How long a join waits, in all, for the time stamps of inputs that were just
+// written to settle: a file that changes again and again is refused once it is
+// used up, rather than waited for, however many such files there are.
+class SettleBudget
+{
+public:
+    explicit SettleBudget(qint64 milliseconds = 1000)
+        : m_left(milliseconds)
+    {
+    }
+    // Waits, where that is still within the budget; false where it is not.
+    bool wait(qint64 milliseconds);
+
+private:
+    qint64 m_left;
+};
+
 struct OpenedInput
 {
     enum class Outcome {
         Opened,
         NotRegularFile, // a folder, a pipe, a socket, a device: nothing that can be read twice or has an end
-        InUse,          // another program has it open for writing
+        InUse,          // another program has it open for writing, or holds a write lease on it
+        Changing,       // it was still being changed when the settle budget ran out
         Failed,         // error: the system's reason
     };
 
@@ -84,7 +102,7 @@ struct OpenedInput
 // `watch`, where given, is on the file before its state is taken and its first
 // byte read. On Windows no one can write to it while it is open, and a file
 // someone else is writing is not opened.
-OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch = nullptr);
+OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch, SettleBudget &settle);
 
 // The state of an input opened by openRegularFile() now; false where the system
 // cannot tell.
@@ -105,8 +123,10 @@ bool openForWriting(const QFile &file);
 // the state of a file until its last change is at least a few ticks old (or
 // stamped in the future, which any later write undoes), waiting in between:
 // any write after that shows in a later time stamp. `now` counts in the units
-// of the time stamps.
-bool settledState(const std::function<bool(InputState *)> &readState, const std::function<qint64()> &now,
-                  qint64 unitsPerMillisecond, InputState *state);
+// of the time stamps. A file whose stamps are still too young once `budget` is
+// used up is Changing.
+enum class Settled { Yes, Changing, Failed };
+Settled settledState(const std::function<bool(InputState *)> &readState, const std::function<qint64()> &now,
+                     qint64 unitsPerMillisecond, SettleBudget &budget, InputState *state);
 
 } // namespace TextJoin

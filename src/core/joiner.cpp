@@ -51,6 +51,7 @@ private:
     ChunkDecoder m_decoder;
     ReadProgress m_progress;
     ChangeWatch m_watch;
+    SettleBudget m_settle;
     // Set by a cancel, or where the legacy code page is needed and missing.
     bool m_stopped = false;
     JoinResult m_result;
@@ -98,7 +99,7 @@ void Joiner::add(const QString &path)
     m_progress.nextInput();
 
     QFile input;
-    const OpenedInput opened = openRegularFile(path, input, &m_watch);
+    const OpenedInput opened = openRegularFile(path, input, &m_watch, m_settle);
     switch (opened.outcome) {
     case OpenedInput::Outcome::Opened:
         break;
@@ -107,6 +108,9 @@ void Joiner::add(const QString &path)
         return;
     case OpenedInput::Outcome::InUse:
         fault(path, InputFault::Kind::InUse, QString());
+        return;
+    case OpenedInput::Outcome::Changing:
+        fault(path, InputFault::Kind::Changed, QString());
         return;
     case OpenedInput::Outcome::Failed:
         fault(path, InputFault::Kind::CannotRead, opened.error);
