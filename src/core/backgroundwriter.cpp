@@ -86,6 +86,14 @@ char *BackgroundWriter::take(std::size_t capacity)
     return buffer.data();
 }
 
+char *BackgroundWriter::grow(std::size_t capacity)
+{
+    std::vector<char> &buffer = m_buffers[std::size_t(m_taken)];
+    if (buffer.size() < capacity)
+        buffer.resize(capacity);
+    return buffer.data();
+}
+
 void BackgroundWriter::submit(std::size_t size)
 {
     {

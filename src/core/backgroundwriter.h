@@ -31,6 +31,8 @@ public:
 
     // A free buffer of at least `capacity` bytes; waits while all are queued.
     char *take(std::size_t capacity);
+    // The buffer taken last, made room for `capacity` bytes, what it holds kept.
+    char *grow(std::size_t capacity);
     // Queues the first `size` bytes of the buffer from take(); 0 just returns it.
     void submit(std::size_t size);
     // Waits until everything queued is written. False once a write has failed.

@@ -68,7 +68,7 @@ std::unique_ptr<LegacyEncoder> encoderFor(OutputEncoding encoding, const LegacyC
 Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options)
     : m_legacy(LegacyCodePage::system())
     , m_legacyEncoder(encoderFor(encoding, m_legacy))
-    , m_sink(output, m_legacyEncoder.get())
+    , m_sink(output, m_legacyEncoder.get(), std::clamp<qint64>(options.chunkSize, 1, maxChunkSize))
     , m_decoder(m_sink, std::clamp<qint64>(options.chunkSize, 1, maxChunkSize))
     , m_progress(options.progress)
 {

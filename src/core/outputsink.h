@@ -18,13 +18,16 @@ class LegacyEncoder;
 
 // Where the joined text goes: it encodes text as UTF-8 or in the legacy code
 // page, hands the bytes to a writer on a thread of its own, and keeps count.
-// Writing stops for good at a failed write, and until the input is redone at a
-// character the encoding lacks or when the caller stops it.
+// Output of small inputs is gathered into batches first, so that the writer is
+// not woken for every few bytes. Writing stops for good at a failed write, and
+// until the input is redone at a character the encoding lacks or when the
+// caller stops it.
 class OutputSink
 {
 public:
-    // `legacy` encodes "ANSI" output; null for UTF-8.
-    OutputSink(QFileDevice &output, const LegacyEncoder *legacy);
+    // `legacy` encodes "ANSI" output; null for UTF-8. The writer gets the bytes
+    // once there are `batch` of them.
+    OutputSink(QFileDevice &output, const LegacyEncoder *legacy, qint64 batch);
 
     bool utf8() const { return !m_legacy; }
     const LegacyEncoder *legacyEncoder() const { return m_legacy; }
@@ -37,8 +40,8 @@ public:
     QString error() const { return m_error; }
 
     // Room for `size` bytes of output, handed over with submit().
-    char *take(std::size_t size) { return m_writer.take(size); }
-    // Hands over the first `size` bytes of the room taken last; 0 only gives it back.
+    char *take(std::size_t size);
+    // Hands over the first `size` bytes of the room taken last, which may be none.
     void submit(qint64 size);
     // Encodes and writes text of whole characters.
     void write(QStringView text);
@@ -66,6 +69,8 @@ public:
 
 private:
     void fail(const QString &error);
+    // Gives the writer the batch gathered so far.
+    void handOver();
 
     QFileDevice &m_output;
     const LegacyEncoder *const m_legacy;
@@ -78,6 +83,10 @@ private:
     // ever reached before an input was redone.
     qint64 m_submitted = 0;
     qint64 m_furthest = 0;
+    const qint64 m_batch;
+    // The writer's buffer being filled, and how much of it is; none while null.
+    char *m_gathering = nullptr;
+    qint64 m_gathered = 0;
     BackgroundWriter m_writer;
 };
 
