@@ -7,7 +7,7 @@
 set -eu
 packages="cmake make ninja-build g++ qt6-base-dev qt6-base-private-dev qt6-5compat-dev qt6-qpa-plugins
           qt6-wayland libx11-dev xvfb xauth fonts-nanum dpkg-dev file desktop-file-utils appstream
-          lintian reuse groff-base man-db bindfs procps $*"
+          lintian reuse groff-base man-db bindfs $*"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \

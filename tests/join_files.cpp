@@ -4,11 +4,11 @@
 // Joins files as the window does, for tests that need a join in a process of
 // its own, to kill it part-way:
 //
-//   join_files [--slowly] OUTPUT INPUT...
+//   join_files [--killed-after MS] OUTPUT INPUT...
 //
-// Prints "reading" once it has read its first chunk; exits 0 once the output
-// is in place, 1 if the join failed. --slowly waits 20 ms after every chunk,
-// so that the join is sure to be part-way when it is killed.
+// Exits 0 once the output is in place, 1 if the join failed. With --killed-after,
+// the join goes slowly (20 ms after every chunk) and the process is killed, as
+// SIGKILL or the Task Manager kills it, MS milliseconds after its first chunk.
 
 #include "joiner.h"
 
@@ -19,27 +19,54 @@
 #include <cstdio>
 #include <thread>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+
+[[noreturn]] void killThisProcess()
+{
+#ifdef Q_OS_WIN
+    TerminateProcess(GetCurrentProcess(), 9);
+#else
+    ::kill(::getpid(), SIGKILL);
+#endif
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    const bool slowly = !args.isEmpty() && args.first() == QLatin1String("--slowly");
-    if (slowly)
-        args.removeFirst();
+    int killedAfter = -1;
+    if (args.size() > 1 && args.first() == QLatin1String("--killed-after")) {
+        killedAfter = args[1].toInt();
+        args = args.mid(2);
+    }
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: join_files [--slowly] OUTPUT INPUT...\n");
+        std::fprintf(stderr, "usage: join_files [--killed-after MS] OUTPUT INPUT...\n");
         return 2;
     }
     TextJoin::JoinOptions options;
-    bool told = false;
-    options.progress = [&told, slowly](qint64) {
-        if (!told) {
-            std::printf("reading\n");
-            std::fflush(stdout);
-            told = true;
+    bool started = false;
+    options.progress = [&started, killedAfter](qint64) {
+        if (killedAfter < 0)
+            return true;
+        if (!started) {
+            std::thread([killedAfter] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(killedAfter));
+                killThisProcess();
+            }).detach();
+            started = true;
         }
-        if (slowly)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
         return true;
     };
     const TextJoin::JoinResult result =

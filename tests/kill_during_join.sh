@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
-# Kills five joins part-way with SIGKILL, then lets a sixth finish: the folder must
-# then hold the inputs and the output, and nothing else. On a FUSE mount (bindfs)
+# Has five joins killed part-way (SIGKILL; TerminateProcess on Windows), then lets a
+# sixth finish: the folder must then hold the inputs and the output, and nothing else.
+# On a FUSE mount (bindfs)
 # where the system allows one, since FUSE has no unnamed files and every kill
 # leaves a named temporary file behind; otherwise in a plain folder.
 #
@@ -28,30 +29,20 @@ else
     echo "in a plain folder: no FUSE mount could be made here"
 fi
 
-# Sixty chunks of text, read slowly: the join takes more than a second.
+# Sixty chunks of text, read slowly when the join is to be killed: more than a second.
 yes "한 줄의 글, a line of text" | head -n 1000000 >"$folder/a.txt"
 yes "another line, 또 한 줄" | head -n 1000000 >"$folder/b.txt"
 names() { (cd "$folder" && ls -A | sort | tr '\n' ' '); }
 
 for kill in 1 2 3 4 5; do
-    # A session of its own, so that the kill reaches every process the runner starts;
-    # procps' kill, since dash's takes no process group.
-    setsid "$@" --slowly "$folder/out.txt" "$folder/a.txt" "$folder/b.txt" >"$work/said" 2>&1 &
-    join=$!
-    waited=0
-    until grep -q reading "$work/said" 2>/dev/null; do
-        if [ "$waited" -ge 600 ] || ! kill -0 "$join" 2>/dev/null; then
-            echo "join $kill never began reading:"
-            cat "$work/said"
-            exit 1
-        fi
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    sleep "0.$kill"
-    env kill -KILL -- "-$join"
-    wait "$join" 2>/dev/null
-    echo "join $kill killed; the folder holds: $(names)"
+    "$@" --killed-after "${kill}00" "$folder/out.txt" "$folder/a.txt" "$folder/b.txt" >"$work/said" 2>&1
+    status=$?
+    if [ "$status" -eq 0 ] || [ -e "$folder/out.txt" ]; then
+        echo "join $kill was not killed part-way (exit status $status):"
+        cat "$work/said"
+        exit 1
+    fi
+    echo "join $kill killed (exit status $status); the folder holds: $(names)"
 done
 
 if ! "$@" "$folder/out.txt" "$folder/a.txt" "$folder/b.txt" >"$work/said" 2>&1; then
