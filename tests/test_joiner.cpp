@@ -382,14 +382,17 @@ void TestJoiner::guessedUtf8ThatTurnsOutLegacyIsRedoneInPlace()
     }
     {
         // The guess finds an "é", which CP949 lacks, before it turns out wrong:
-        // neither that nor the writing it stopped may outlive the guess.
-        const QByteArray legacy = "\xC3\xA9" + QByteArray(10, 'a') + "\xB0\xA1";
+        // neither that nor the writing it stopped may outlive the guess, nor what
+        // it wrote before it, still gathered for the writer or already written.
+        const QByteArray legacy = "ab\xC3\xA9" + QByteArray(10, 'a') + "\xB0\xA1";
         const QStringList paths = writeInputs({legacy});
         const QString output = m_dir->filePath("cp949-out.txt");
-        options.chunkSize = 2;
-        const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Local8Bit, options);
-        QCOMPARE(result.status, JoinResult::Status::Done);
-        QCOMPARE(readAll(output), legacy);
+        for (qint64 chunk : {2, 8}) {
+            options.chunkSize = chunk;
+            const JoinResult result = TextJoin::joinFiles(paths, output, OutputEncoding::Local8Bit, options);
+            QCOMPARE(result.status, JoinResult::Status::Done);
+            QCOMPARE(readAll(output), legacy);
+        }
         options.chunkSize = 4;
     }
     {
@@ -1128,14 +1131,23 @@ void TestJoiner::staleTemporaryFilesGoAndHeldOnesStay()
         duringTheJoin = folder.entryList({".sheafwright-*"}, QDir::Files | QDir::Hidden | QDir::System);
         return true;
     };
-    QVERIFY(TextJoin::joinFiles(writeInputs({"new"}), output, OutputEncoding::Utf8, options).ok());
-    QCOMPARE(readAll(output), QByteArray("new"));
+    // What the user lists is theirs, whatever its name: a killed join's file kept to
+    // read it, and an output named so.
+    const QString listed = folder.filePath(".sheafwright-inputinput12.tmp");
+    QVERIFY(QFile::rename(writeInputs({" kept"}).first(), listed));
+    QVERIFY(TextJoin::joinFiles({writeInputs({"new"}).first(), listed}, output, OutputEncoding::Utf8, options).ok());
+    QCOMPARE(readAll(output), QByteArray("new kept"));
+    const QString named = folder.filePath(".sheafwright-outputoutput.tmp");
+    QVERIFY(QFile::copy(output, named));
+    QVERIFY(TextJoin::joinFiles({listed}, named, OutputEncoding::Utf8).ok());
+    QCOMPARE(readAll(named), QByteArray(" kept"));
+    QVERIFY(QFile::remove(named) && QFile::remove(listed));
     const QStringList left = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &name : stale)
         QVERIFY2(!left.contains(name), qPrintable(name));
     for (const QString &name : others + QStringList(held))
         QVERIFY2(left.contains(name), qPrintable(name));
-    QCOMPARE(left.size(), others.size() + 3); // the held one, the input and the output
+    QCOMPARE(left.size(), others.size() + 3); // the held one, an input and the output
 #ifdef Q_OS_WIN
     // Its own file, hidden, beside the held one and three of the others.
     QCOMPARE(duringTheJoin.size(), 5);
@@ -1325,8 +1337,14 @@ void TestJoiner::ansiIsTheSystemsOwnCodePage()
 void TestJoiner::anInputCanBeTheOutput()
 {
     const QStringList paths = writeInputs({"first\n", "second\n"});
+    // The file replaced keeps its permissions.
+    const auto permissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
+    QVERIFY(QFile::setPermissions(paths[0], permissions));
     QVERIFY(TextJoin::joinFiles({paths[0], paths[1], paths[0]}, paths[0], OutputEncoding::Utf8).ok());
     QCOMPARE(readAll(paths[0]), QByteArray("first\nsecond\nfirst\n"));
+#ifdef Q_OS_UNIX
+    QCOMPARE(QFile::permissions(paths[0]) & ~(QFile::ReadUser | QFile::WriteUser), permissions);
+#endif
 }
 
 // Names as people give them: Hangul, spaces, and backslashes, which are the
@@ -1380,6 +1398,18 @@ void TestJoiner::aLinkToAFileStaysALink()
     QVERIFY(TextJoin::joinFiles({paths[0]}, link, OutputEncoding::Utf8).ok());
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readAll(paths[1]), QByteArray("new\n"));
+#ifdef Q_OS_UNIX
+    // A relative link is followed from where it lies, as the system follows it:
+    // after a folder that is a link, ".." is the parent of where that leads.
+    const QDir dir(m_dir->path());
+    QVERIFY(dir.mkpath("a") && dir.mkpath("b/c"));
+    QVERIFY(::symlink("../b/c", QFile::encodeName(dir.filePath("a/link")).constData()) == 0
+            && ::symlink("../real.txt", QFile::encodeName(dir.filePath("b/c/out.txt")).constData()) == 0);
+    QVERIFY(QFile::copy(paths[1], dir.filePath("a/real.txt")) && QFile::copy(paths[1], dir.filePath("b/real.txt")));
+    QVERIFY(TextJoin::joinFiles({paths[1], paths[1]}, dir.filePath("a/link/out.txt"), OutputEncoding::Utf8).ok());
+    QCOMPARE(readAll(dir.filePath("b/real.txt")), QByteArray("new\nnew\n"));
+    QCOMPARE(readAll(dir.filePath("a/real.txt")), QByteArray("new\n"));
+#endif
 }
 
 void TestJoiner::windowsPathsAreOpenedByTheirExactNames_data()

@@ -208,10 +208,6 @@ OpenedInput openRegularFile(const QString &path, QFile &file, ChangeWatch *watch
         // writes): without O_NONBLOCK the open would wait for it to end.
         if (error == EWOULDBLOCK)
             return {OpenedInput::Outcome::InUse, {}, {}};
-        // Another program holds a write lease on it (Samba does, for its clients'
-        // writes): without O_NONBLOCK the open would wait for it to end.
-        if (error == EWOULDBLOCK)
-            return {OpenedInput::Outcome::InUse, {}, {}};
         return {OpenedInput::Outcome::Failed, qt_error_string(error), {}};
     }
     const auto fail = [descriptor](OpenedInput::Outcome outcome, int error) {

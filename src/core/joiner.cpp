@@ -267,7 +267,7 @@ JoinResult joinFiles(const QStringList &inputs, const QString &outputPath, Outpu
                      const JoinOptions &options)
 {
     OutputFile output(outputPath);
-    if (!output.open())
+    if (!output.open(inputs))
         return outputFailed(output);
     JoinResult result = joinToDevice(inputs, output.device(), encoding, options);
     if (!result.ok())

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -32,8 +33,9 @@ public:
     OutputFile &operator=(const OutputFile &) = delete;
 
     // Checks what is at the path, clears away stale temporary files and makes
-    // this join's. False with failed() and reason() set where it cannot.
-    bool open();
+    // this join's. False with failed() and reason() set where it cannot. The
+    // inputs, and the output itself, are never cleared away, whatever their names.
+    bool open(const QStringList &inputs);
     // Open for writing, at its start, once open() succeeded.
     QFile &device() { return m_device; }
     // Flushes the written output to the disk and moves it into place.

@@ -3,9 +3,11 @@
 
 #include "outputfile.h"
 
-#include <QFileInfo>
+#include <QStringList>
 
 #include <cerrno>
+#include <utility>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,37 +38,94 @@ bool sameFile(const struct stat &a, const struct stat &b)
 }
 
 // The path a chain of links leads to, the path itself where it is none; empty
-// for a chain that never ends.
-QString followLinks(const QString &path)
+// for a chain that never ends. A relative link is taken from its own folder as
+// the system takes it: ".." after a folder that is itself a link is the parent
+// of where that link leads, so nothing is cleaned away as text.
+QByteArray followLinks(QByteArray path)
 {
-    QFileInfo info(path);
-    for (int depth = 0; info.isSymLink(); ++depth) {
-        if (depth == 128)
-            return QString();
-        info.setFile(info.symLinkTarget());
+    for (int depth = 0; depth < 128; ++depth) {
+        struct stat status;
+        if (::lstat(path.constData(), &status) != 0 || !S_ISLNK(status.st_mode))
+            return path;
+        QByteArray target(qsizetype(status.st_size > 0 ? status.st_size : 255) + 1, Qt::Uninitialized);
+        const ssize_t length = ::readlink(path.constData(), target.data(), std::size_t(target.size()));
+        if (length < 0 || length >= target.size())
+            return path; // changed meanwhile: the system has the last word when the folder is opened
+        target.truncate(length);
+        const qsizetype slash = path.lastIndexOf('/');
+        path = target.startsWith('/') || slash < 0 ? target : path.left(slash + 1) + target;
     }
-    return info.filePath();
+    return QByteArray();
 }
+
+bool sameFile(const struct stat &a, dev_t device, ino_t inode)
+{
+    return a.st_dev == device && a.st_ino == inode;
+}
+
+// The files a sweep leaves alone whatever their names: the output, and the inputs.
+class Spared
+{
+public:
+    Spared(const QStringList &paths, const QByteArray &target)
+        : m_paths(paths)
+        , m_target(target)
+    {
+    }
+
+    bool contains(const struct stat &file)
+    {
+        if (!m_known) {
+            // Only once a sweep finds something to remove.
+            m_known = true;
+            for (const QString &path : m_paths)
+                add(QFile::encodeName(path));
+            add(m_target);
+        }
+        for (const auto &spared : m_files) {
+            if (sameFile(file, spared.first, spared.second))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    void add(const QByteArray &path)
+    {
+        struct stat status;
+        if (::stat(path.constData(), &status) == 0)
+            m_files.push_back({status.st_dev, status.st_ino});
+    }
+
+    const QStringList &m_paths;
+    const QByteArray m_target;
+    bool m_known = false;
+    std::vector<std::pair<dev_t, ino_t>> m_files;
+};
 
 // A temporary file that no join holds any more goes; one that a join still
 // holds is locked, and stays. The lock is taken on the file itself, which is
-// removed only while it is held and only if the name still leads to it.
-void removeIfStale(int folder, const char *name)
+// removed only while it is held and only if the name still leads to it. It is
+// opened for writing where it can be: NFS locks only such files.
+void removeIfStale(int folder, const char *name, Spared &spared)
 {
-    const int file = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int file = ::openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file < 0 && errno == EACCES)
+        file = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (file < 0)
         return;
     struct stat opened;
     struct stat named;
     if (::fstat(file, &opened) == 0 && S_ISREG(opened.st_mode) && ::flock(file, LOCK_EX | LOCK_NB) == 0
-        && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named))
+        && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named)
+        && !spared.contains(opened))
         ::unlinkat(folder, name, 0);
     ::close(file);
 }
 
-void removeStaleTemporaries(int folder)
+void removeStaleTemporaries(int folder, Spared &spared)
 {
-    const int listed = ::dup(folder);
+    const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
     DIR *entries = listed >= 0 ? ::fdopendir(listed) : nullptr;
     if (!entries) {
         if (listed >= 0)
@@ -75,7 +134,7 @@ void removeStaleTemporaries(int folder)
     }
     while (const dirent *entry = ::readdir(entries)) {
         if (entry->d_name[0] == '.' && OutputFile::isTemporaryName(QFile::decodeName(entry->d_name)))
-            removeIfStale(folder, entry->d_name);
+            removeIfStale(folder, entry->d_name, spared);
     }
     ::closedir(entries);
 }
@@ -107,15 +166,17 @@ OutputFile::~OutputFile()
         ::close(n.folder);
 }
 
-bool OutputFile::open()
+bool OutputFile::open(const QStringList &inputs)
 {
     Native &n = *m_native;
-    const QString target = followLinks(m_path);
+    const QByteArray target = followLinks(QFile::encodeName(m_path));
     if (target.isEmpty())
         return fail(Failure::NotRegularFile, QString());
-    const QFileInfo info(target);
-    const QByteArray folderPath = QFile::encodeName(info.path());
-    n.target = QFile::encodeName(info.fileName());
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folderPath = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+    n.target = target.mid(slash + 1);
+    if (n.target.isEmpty())
+        return fail(Failure::NotRegularFile, QString());
 
     n.folder = ::open(folderPath.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (n.folder < 0)
@@ -135,15 +196,17 @@ bool OutputFile::open()
         return fail(Failure::Create, errno);
     }
 
-    removeStaleTemporaries(n.folder);
+    Spared spared(inputs, target);
+    removeStaleTemporaries(n.folder, spared);
 
     // Until it replaces a file it is readable by its owner only; a new file gets
     // the permissions new files get.
     const mode_t mode = n.replacing ? 0600 : 0666;
 #ifdef O_TMPFILE
     // Where the file system can, the file has no name until it is complete, so a
-    // join killed before then leaves nothing at all.
-    n.file = ::openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    // join killed before then leaves nothing at all. It is named through /proc.
+    if (::access("/proc/self/fd", F_OK) == 0)
+        n.file = ::openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (n.file >= 0 && !lockOrNoLocks(n.file))
         return fail(Failure::Create, errno);
 #endif
@@ -182,6 +245,7 @@ bool OutputFile::commit()
         return fail(Failure::NotRegularFile, QString());
     if (::fdatasync(n.file) != 0)
         return fail(Failure::Flush, errno);
+    // Where the file system keeps no permissions (FAT), there is nothing to keep.
     if (n.replacing)
         ::fchmod(n.file, n.mode);
     if (n.temporary.isEmpty()) {

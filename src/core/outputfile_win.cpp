@@ -49,8 +49,9 @@ QString finalPath(const QString &path, HANDLE file)
 }
 
 // A temporary file no join holds any more goes. A running join's is open and
-// shared with no one who would remove it, so the system refuses to.
-void removeStaleTemporaries(const QString &folder)
+// shared with no one who would remove it, so the system refuses to. The inputs
+// and the output stay, whatever their names (`spared`: exact paths, in lower case).
+void removeStaleTemporaries(const QString &folder, const QStringList &spared)
 {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileExW(native(folder + QLatin1String("\\.sheafwright-*.tmp")), FindExInfoBasic,
@@ -59,8 +60,10 @@ void removeStaleTemporaries(const QString &folder)
         return;
     do {
         const QString name = QString::fromWCharArray(found.cFileName);
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && OutputFile::isTemporaryName(name))
-            DeleteFileW(native(folder + QLatin1Char('\\') + name));
+        const QString path = folder + QLatin1Char('\\') + name;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && OutputFile::isTemporaryName(name)
+            && !spared.contains(path.toLower()))
+            DeleteFileW(native(path));
     } while (FindNextFileW(search, &found));
     FindClose(search);
 }
@@ -97,10 +100,11 @@ OutputFile::~OutputFile()
         CloseHandle(n.file);
 }
 
-bool OutputFile::open()
+bool OutputFile::open(const QStringList &inputs)
 {
     Native &n = *m_native;
-    n.target = extendedLengthPath(m_path, QDir::toNativeSeparators(QDir::currentPath()));
+    const QString current = QDir::toNativeSeparators(QDir::currentPath());
+    n.target = extendedLengthPath(m_path, current);
     const HANDLE existing = CreateFileW(native(n.target), FILE_READ_ATTRIBUTES,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -120,7 +124,10 @@ bool OutputFile::open()
     }
     n.folder = n.target.left(n.target.lastIndexOf(QLatin1Char('\\')));
 
-    removeStaleTemporaries(n.folder);
+    QStringList spared{n.target.toLower()};
+    for (const QString &input : inputs)
+        spared << extendedLengthPath(input, current).toLower();
+    removeStaleTemporaries(n.folder, spared);
 
     // Hidden, and held open with no one allowed to remove it, until it is complete.
     for (;;) {
