@@ -543,7 +543,7 @@ void ListArrangement::drop(QDropEvent *event)
     }
     record([&] {
         for (int i = 0; i < files.paths.size(); ++i)
-            m_list->insertItem(at + i, files.paths[i]);
+            m_list->insertItem(at + i, QDir::toNativeSeparators(files.paths[i]));
     });
     event->setDropAction(Qt::CopyAction);
     event->accept();

@@ -265,9 +265,10 @@ void Sheafwright::loadFile()
     const QStringList paths = QFileDialog::getOpenFileNames(
         nullptr, QStringLiteral("Select Text Files"), QString(),
         QStringLiteral("Text Files(*.txt);;All File(*.*)"));
+    // Shown as the system writes paths: with "\" on Windows, as Explorer does.
     arrangement->record([&] {
         for (const QString &path : paths)
-            ui.listWidget->insertItem(ui.listWidget->count(), path);
+            ui.listWidget->insertItem(ui.listWidget->count(), QDir::toNativeSeparators(path));
     });
 }
 

@@ -112,15 +112,16 @@ void TestFileList::click(const char *buttonName)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-// Clicks "파일로드", types the given names into Qt's own open dialog and accepts it.
+// The paths of files in the test's folder as the list shows them: with "\" on Windows.
 QStringList TestFileList::pathsOf(const QStringList &fileNames) const
 {
     QStringList paths;
     for (const QString &name : fileNames)
-        paths << m_dir.filePath(name);
+        paths << QDir::toNativeSeparators(m_dir.filePath(name));
     return paths;
 }
 
+// Clicks "파일로드", types the given names into Qt's own open dialog and accepts it.
 void TestFileList::loadThroughDialog(const QStringList &fileNames)
 {
     for (const QString &name : fileNames) {
@@ -504,7 +505,8 @@ void TestFileList::dropsGoWhereTheyAreDropped()
     QCoreApplication::processEvents();
     QTRY_VERIFY(script.finished());
     QCOMPARE(wasAccepted, accepted);
-    QCOMPARE(QString(state() + told).replace(m_dir.path() + '/', QString()), after);
+    QCOMPARE(QString(state() + told).replace(QDir::toNativeSeparators(m_dir.path() + '/'), QString()),
+             QDir::toNativeSeparators(after));
     QCOMPARE(m_window->arrangement->history().count(), after.startsWith("one two three:1") ? 0 : 1);
 }
 
@@ -732,9 +734,9 @@ void TestFileList::everyChangeCanBeUndoneAndRedone()
     QStringList before;
     QStringList after;
     const auto change = [&](const std::function<void()> &edit) {
-        before << state().replace(m_dir.path() + '/', QString());
+        before << state().replace(QDir::toNativeSeparators(m_dir.path() + '/'), QString());
         edit();
-        after << state().replace(m_dir.path() + '/', QString());
+        after << state().replace(QDir::toNativeSeparators(m_dir.path() + '/'), QString());
     };
 
     change([&] { loadThroughDialog({"ch10.txt", "ch2.txt", "ch1.txt"}); });
@@ -767,14 +769,14 @@ void TestFileList::everyChangeCanBeUndoneAndRedone()
     QVERIFY(QTest::qWaitForWindowActive(m_window));
     for (qsizetype step = before.size() - 1; step >= 0; --step) {
         QTest::keyClick(m_window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(state().replace(m_dir.path() + '/', QString()), before[step]);
+        QCOMPARE(state().replace(QDir::toNativeSeparators(m_dir.path() + '/'), QString()), before[step]);
     }
     for (qsizetype step = 0; step < after.size(); ++step) {
         if (step % 2)
             QTest::keyClick(m_window, Qt::Key_Y, Qt::ControlModifier);
         else
             QTest::keyClick(m_window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(state().replace(m_dir.path() + '/', QString()), after[step]);
+        QCOMPARE(state().replace(QDir::toNativeSeparators(m_dir.path() + '/'), QString()), after[step]);
     }
 
     // The last hundred changes are kept, and no more: each holds the rows twice.
