@@ -130,10 +130,12 @@ set(CPACK_PACKAGE_FILE_NAME ${PROJECT_NAME}-${PROJECT_VERSION}-win64)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/cpack-per-generator.cmake)
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_BINARY_DIR}/windows-package/LICENSE.txt)
 
-# The template is our own: a 64-bit Unicode installer, for every user of the machine.
+# The template is our own: a 64-bit Unicode installer, for every user of the machine or
+# for one.
 list(PREPEND CPACK_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR})
-set(CPACK_NSIS_PACKAGE_NAME ${PROJECT_NAME})
-set(CPACK_NSIS_DISPLAY_NAME ${PROJECT_NAME})
+# As users know it, with the Latin name beside it.
+set(CPACK_NSIS_PACKAGE_NAME "텍스트파일 통합프로그램 (${PROJECT_NAME})")
+set(CPACK_NSIS_DISPLAY_NAME "텍스트파일 통합프로그램 (${PROJECT_NAME})")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY ${PROJECT_NAME})
 # The same key for every version, so that a newer one takes the older one's place.
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ${PROJECT_NAME})
@@ -141,3 +143,5 @@ set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/sheafwright.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/sheafwright.ico)
+# The picture beside the welcome and finish pages, made from the icon.
+set(CPACK_SHEAFWRIGHT_SIDE_BITMAP ${PROJECT_SOURCE_DIR}/resources/installer-side.bmp)
