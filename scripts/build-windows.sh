@@ -26,7 +26,7 @@ fi
 # its DLLs tell Windows' own from those to bundle; locales let Wine stand for Korean and for
 # Western Windows; xdotool and x11-utils drive and measure the installed program's window.
 scripts/install-deps.sh g++-mingw-w64-x86-64-posix libz-mingw-w64 nsis wine wine64 locales xz-utils \
-    xdotool x11-utils
+    xdotool x11-utils x11-apps netpbm
 
 qt=${SHEAFWRIGHT_WINDOWS_QT:-${XDG_CACHE_HOME:-$HOME/.cache}/sheafwright/qt-$qt_version-mingw64}
 if [ ! -f "$qt/lib/cmake/Qt6Core5Compat/Qt6Core5CompatConfig.cmake" ]; then

@@ -1,24 +1,32 @@
 #!/bin/sh
 # SPDX-FileCopyrightText: 2026 Sheafwright contributors
 # SPDX-License-Identifier: MIT
-# Installs the Windows installer silently into a fresh Wine prefix on a Korean system
-# (code page 949), checks what it installed and registered, starts the installed
-# program on the real windows platform, binds a UTF-8, a UTF-16 and a CP949 file into
-# an "ANSI" file through its window and dialogs, and uninstalls silently.
+# Tries the Windows installer in a fresh Wine prefix on a Korean system (code page 949),
+# with Windows' Korean interface fonts mapped to Nanum ones, as Windows has them:
+# - installs it page by page, as a user does, with a screenshot of each page, and runs
+#   the program from the finish page;
+# - checks what it installed and registered, starts the installed program on the real
+#   windows platform, binds a UTF-8, a UTF-16 and a CP949 file into an "ANSI" file
+#   through its window and dialogs, and checks that the encoding dialog draws its text;
+# - installs again while the program runs (refused), the same version again, over an
+#   older version, and over a newer one (refused), each silently;
+# - uninstalls silently, then installs and uninstalls for the current user only.
 #
-# Usage: windows_installer.sh INSTALLER.exe WORKDIR
+# Usage: windows_installer.sh INSTALLER.exe WORKDIR [SCREENSHOTS]
 #   WORKDIR gets a new folder for each run, removed when the run passes and kept, with
-#   screenshots, when it fails.
-# Needs wine (64-bit), xvfb, xdotool, x11-utils, imagemagick (for the screenshots) and
-# the ko_KR.UTF-8 locale.
+#   screenshots, when it fails. SCREENSHOTS, where given, receives the installer's pages
+#   and the encoding dialog as PNG files.
+# Needs wine (64-bit), xvfb, xdotool, x11-utils, x11-apps and netpbm (for the
+# screenshots) and the ko_KR.UTF-8 locale.
 set -u
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 INSTALLER.exe WORKDIR" >&2
+if [ $# -ne 2 ] && [ $# -ne 3 ]; then
+    echo "usage: $0 INSTALLER.exe WORKDIR [SCREENSHOTS]" >&2
     exit 2
 fi
 installer=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 work=$2
+screenshots=${3:-}
 version=$(basename "$installer" | sed -n 's/^Sheafwright-\(.*\)-win64-setup\.exe$/\1/p')
 if [ ! -f "$installer" ] || [ -z "$version" ]; then
     echo "FAIL: $1 is not an installer named Sheafwright-VERSION-win64-setup.exe"
@@ -31,11 +39,13 @@ fi
 # too, on top of the one of every step.
 if [ -z "${SHEAFWRIGHT_INSTALLER_TEST_DISPLAY:-}" ]; then
     SHEAFWRIGHT_INSTALLER_TEST_DISPLAY=1 exec timeout -k 10 1200 \
-        xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$installer" "$work"
+        xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$installer" "$work" "$screenshots"
 fi
 
 title="텍스트파일 통합프로그램"
+product="텍스트파일 통합프로그램 (Sheafwright)"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sheafwright'
+user_uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Sheafwright'
 
 mkdir -p "$work" || exit 2
 run=$(mktemp -d "$(cd "$work" && pwd)/installer-test.XXXXXX") || exit 2
@@ -51,7 +61,7 @@ failures=0
 shots=0
 app_pid=""
 fail() {
-    echo "FAIL: $*"
+    printf 'FAIL: %s\n' "$*"
     failures=$((failures + 1))
     shots=$((shots + 1))
     if command -v import >/dev/null; then
@@ -77,7 +87,7 @@ abort() {
     finish
 }
 
-for tool in wine wineserver xdotool xprop xwininfo iconv strings; do
+for tool in wine wineserver xdotool xprop xwininfo xwd xwdtopnm pnmtopng pamcut iconv strings; do
     command -v "$tool" >/dev/null || abort "$tool is not installed"
 done
 locale -a | grep -qix 'ko_KR.utf-\?8' || abort "the ko_KR.UTF-8 locale is not generated"
@@ -93,10 +103,13 @@ wait_for_wine 300 "wineboot"
 codepage=$(timeout 60 wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP 2>/dev/null |
     tr -d '\r' | sed -n 's/^ *ACP *REG_SZ *//p')
 [ "$codepage" = "949" ] || abort "Wine's ANSI code page is '$codepage', expected 949"
-
-echo "-- silent install"
-timeout 300 wine "$installer" /S || fail "the installer exited with status $?"
-wait_for_wine 120 "after installing"
+# Windows' Korean interface fonts, which Wine lacks, drawn with Nanum Gothic instead,
+# as the dialogs' text would otherwise fall back to a font with huge line metrics.
+for font in Gulim GulimChe Dotum "Malgun Gothic" "MS Shell Dlg" "MS Shell Dlg 2"; do
+    timeout 60 wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d NanumGothic /f >/dev/null 2>&1 ||
+        abort "cannot map the font $font"
+done
+wait_for_wine 60 "after mapping the fonts"
 
 expected_files="LICENSE.txt
 THIRD-PARTY-NOTICES.txt
@@ -118,35 +131,42 @@ third-party/libz-mingw-w64-copyright.txt
 third-party/mingw-w64-x86-64-dev-copyright.txt
 third-party/qtbase-font-loader-without-direct2d.patch
 third-party/qtbase-windows-plugin-directwrite-needs-direct2d.patch"
-installed_files=$(cd "$program_files" 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
-if [ "$installed_files" != "$expected_files" ]; then
-    fail "the files in Program Files\\Sheafwright differ (- expected, + installed):"
-    printf '%s\n' "$expected_files" >"$run/expected-files"
-    printf '%s\n' "$installed_files" >"$run/installed-files"
-    diff -u "$run/expected-files" "$run/installed-files"
-fi
-
-registry_value() {
-    timeout 60 wine reg query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' |
-        sed -n "s/^ *$1 *REG_SZ *//p"
-}
-for entry in "DisplayName=Sheafwright" "DisplayVersion=$version" "Publisher=Sheafwright contributors"; do
-    name=${entry%%=*}
-    wanted=${entry#*=}
-    value=$(registry_value "$name")
-    if [ "$value" != "$wanted" ]; then
-        fail "the uninstall entry's $name is '$value', expected '$wanted'"
-    else
-        echo "   uninstall entry: $name = $value"
+# What an install must have put in place: check_installed FOLDER KEY SHORTCUT LOCATION START_IN
+check_installed() {
+    installed_files=$(cd "$1" 2>/dev/null && find . -type f | sed 's|^\./||' | LC_ALL=C sort)
+    if [ "$installed_files" != "$expected_files" ]; then
+        fail "the files in $4 differ (- expected, + installed):"
+        printf '%s\n' "$expected_files" >"$run/expected-files"
+        printf '%s\n' "$installed_files" >"$run/installed-files"
+        diff -u "$run/expected-files" "$run/installed-files"
     fi
-done
-if [ ! -f "$shortcut" ]; then
-    fail "no Start-menu shortcut named $title"
-elif ! { strings -a "$shortcut"; strings -a -el "$shortcut"; } | grep -qi 'Sheafwright\\bin\\sheafwright\.exe'; then
-    fail "the Start-menu shortcut does not lead to bin\\sheafwright.exe"
-else
-    echo "   Start-menu shortcut: $title"
-fi
+    for entry in "DisplayName=$product" "DisplayVersion=$version" "Publisher=Sheafwright contributors" \
+        "InstallLocation=$4"; do
+        name=${entry%%=*}
+        wanted=${entry#*=}
+        value=$(registry_value "$2" "$name")
+        if [ "$value" != "$wanted" ]; then
+            fail "the uninstall entry's $name is '$value', expected '$wanted'"
+        else
+            printf '   uninstall entry: %s = %s\n' "$name" "$value"
+        fi
+    done
+    if [ ! -f "$3" ]; then
+        fail "no Start-menu shortcut named $title"
+    elif ! { strings -a "$3"; strings -a -el "$3"; } | grep -qi 'Sheafwright\\bin\\sheafwright\.exe'; then
+        fail "the Start-menu shortcut does not lead to bin\\sheafwright.exe"
+    elif ! { strings -a "$3"; strings -a -el "$3"; } | grep -qiF "$5"; then
+        fail "the Start-menu shortcut does not start the program in $5"
+    else
+        printf '   Start-menu shortcut: %s, starting in %s\n' "$title" "$5"
+    fi
+}
+# reg writes in the console's code page, 949.
+registry_value() {
+    timeout 60 wine reg query "$1" /v "$2" 2>/dev/null | iconv -f CP949 -t UTF-8 | tr -d '\r' |
+        sed -n "s/^ *$2 *REG_SZ *//p"
+}
+location='C:\Program Files\Sheafwright'
 
 # The installed program, from a folder of its own: it must find its DLLs and plugins
 # by itself.
@@ -154,7 +174,7 @@ start_program() {
     (cd "$run" && exec wine 'C:\Program Files\Sheafwright\bin\sheafwright.exe') >>"$run/program.log" 2>&1 &
     app_pid=$!
 }
-# Waits up to $2 seconds for a visible window of the program titled $1, and prints its
+# Waits up to $2 seconds for a visible window of the program titled $1 (a pattern), and prints its
 # id. An error box ends the wait at once. It runs in a subshell of its own: the caller
 # counts the failure.
 window_titled() {
@@ -163,10 +183,13 @@ window_titled() {
         for id in $(timeout 10 xdotool search --onlyvisible --class 'sheafwright' 2>/dev/null); do
             name=$(timeout 10 xprop -id "$id" _NET_WM_NAME 2>/dev/null |
                 sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p')
-            if [ "$name" = "$1" ]; then
-                echo "$id"
-                return 0
-            fi
+            # shellcheck disable=SC2254 # $1 may be a pattern
+            case "$name" in
+                $1)
+                    echo "$id"
+                    return 0
+                    ;;
+            esac
             if [ "$name" = "에러" ]; then
                 echo "   the program shows an error box" >&2
                 return 1
@@ -220,6 +243,61 @@ close_program() {
     wait_for_wine 60 "after the program"
 }
 
+# A window's picture as PNG, and the number of its pixels, in the rectangle given,
+# that are dark, as text is.
+screenshot() {
+    timeout 30 xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pnmtopng >"$2" 2>/dev/null
+}
+drawn_pixels() {
+    timeout 30 xwd -silent -id "$1" | xwdtopnm 2>/dev/null | pamcut -left "$2" -top "$3" -width "$4" -height "$5" |
+        pnmtoplainpnm | awk 'NR > 3 { for (i = 1; i <= NF; i += 3) if ($i + $(i + 1) + $(i + 2) < 500) n++ } END { print n + 0 }'
+}
+keep_screenshot() {
+    [ -n "$screenshots" ] || return 0
+    mkdir -p "$screenshots" && cp "$1" "$screenshots/" || fail "cannot keep the screenshot $1"
+}
+
+setup_title="$product 설치"
+echo "-- the installer, page by page"
+(cd "$run" && exec wine "$installer") >>"$run/installer.log" 2>&1 &
+installer_pid=$!
+page=0
+for name in welcome licence users folder finish; do
+    page=$((page + 1))
+    # The same window shows every page: the finish page comes once the files are in.
+    if [ "$name" = finish ]; then
+        waited=0
+        until [ -f "$program_files/Uninstall.exe" ] || [ "$waited" -ge 240 ]; do
+            sleep 0.5
+            waited=$((waited + 1))
+        done
+        sleep 3
+    fi
+    # Past the first page the title ends in a space.
+    dialog=$(window_titled "$setup_title*" 120) || abort "the installer's $name page did not show"
+    # Pages are drawn a moment after the window shows.
+    sleep 2
+    screenshot "$dialog" "$run/installer-$page-$name.png" || fail "no screenshot of the $name page"
+    keep_screenshot "$run/installer-$page-$name.png"
+    focus "$dialog"
+    # Enter is each page's default button: next, agree, next, install, finish. The finish
+    # page's "실행" box is ticked, so the program starts.
+    keys Return
+    [ "$name" = finish ] || sleep 1
+done
+wait "$installer_pid" || fail "the installer exited with status $?"
+if window=$(window_titled "$title" 60); then
+    echo "   the finish page started the program"
+    app_pid=""
+    focus "$window"
+    keys alt+F4
+    window_gone "$window" 30 "$title"
+else
+    fail "the finish page's 실행 did not start the program"
+fi
+wait_for_wine 120 "after installing"
+check_installed "$program_files" "$uninstall_key" "$shortcut" "$location" '%USERPROFILE%\Documents'
+
 echo "-- the installed program's window"
 start_program
 if window=$(window_titled "$title" 60); then
@@ -267,6 +345,26 @@ focus "$save"
 type_text 'C:\sheafwright-test\joined.txt'
 keys Return
 encoding=$(window_titled "인코딩 선택" 30) || abort "no dialog for the encoding"
+sleep 1
+# The editable box holds "UTF-8", selected. Unselected, its text must be drawn (as it
+# was not once under Wine): the box's band, in the middle of the dialog left of its
+# arrow, holds more dark pixels with the text than without it.
+focus "$encoding"
+keys End
+sleep 0.5
+screenshot "$encoding" "$run/encoding-dialog.png" && keep_screenshot "$run/encoding-dialog.png"
+size=$(timeout 10 xwininfo -id "$encoding" | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w " " h }')
+width=${size% *}
+height=${size#* }
+box_pixels() {
+    drawn_pixels "$encoding" $((width / 20)) $((height * 30 / 100)) $((width * 7 / 10)) $((height * 30 / 100))
+}
+with_text=$(box_pixels)
+keys ctrl+a BackSpace
+sleep 0.5
+without_text=$(box_pixels)
+echo "   the encoding dialog's box: $with_text dark pixels with its text, $without_text without"
+[ "$((${with_text:-0} - ${without_text:-0}))" -ge 20 ] || fail "the encoding dialog's box does not draw its text"
 focus "$encoding"
 keys ctrl+a
 type_text ANSI
@@ -280,7 +378,38 @@ if cmp -s "$run/expected.txt" "$inputs/joined.txt"; then
 else
     fail "joined.txt is not the three texts in CP949 (expected $run/expected.txt)"
 fi
+
+echo "-- installing while the program runs"
+timeout 120 wine "$installer" /S
+status=$?
+[ "$status" -eq 3 ] || fail "the installer, with the program running, exited with status $status, expected 3"
+kill -0 "$app_pid" 2>/dev/null || fail "the program did not survive the installer"
 close_program "$window"
+
+# Installs silently, and expects the exit status $1 and the uninstall entry's version $2.
+silent_install() {
+    timeout 300 wine "$installer" /S
+    status=$?
+    wait_for_wine 120 "after installing"
+    [ "$status" -eq "$1" ] || fail "the installer ($3) exited with status $status, expected $1"
+    value=$(registry_value "$uninstall_key" DisplayVersion)
+    [ "$value" = "$2" ] || fail "after the installer ($3) the installed version is '$value', expected '$2'"
+    entries=$(timeout 60 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' 2>/dev/null |
+        grep -c 'Uninstall\\Sheafwright')
+    [ "$entries" -eq 1 ] || fail "after the installer ($3) there are $entries uninstall entries"
+    echo "   $3: exit status $status, version $value"
+}
+set_installed_version() {
+    timeout 60 wine reg add "$uninstall_key" /v DisplayVersion /d "$1" /f >/dev/null 2>&1 || fail "cannot set the version"
+}
+echo "-- installing the same version again, over an older one and over a newer one"
+silent_install 0 "$version" "the same version"
+set_installed_version 1.0.0
+silent_install 0 "$version" "over 1.0.0"
+[ -f "$program_files/bin/sheafwright.exe" ] || fail "the upgrade left no program"
+set_installed_version 99.0.0
+silent_install 4 99.0.0 "over 99.0.0"
+set_installed_version "$version"
 
 echo "-- silent uninstall"
 timeout 120 wine 'C:\Program Files\Sheafwright\Uninstall.exe' /S || fail "the uninstaller exited with status $?"
@@ -295,5 +424,30 @@ if timeout 60 wine reg query "$uninstall_key" >/dev/null 2>&1; then
     fail "the uninstall entry is still in the registry"
 fi
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut is still there"
+
+echo "-- for the current user only"
+# Wine runs everything with administrator rights; the install must still keep to the
+# user's own folders and registry.
+user=$(id -un)
+user_profile="$WINEPREFIX/drive_c/users/$user"
+user_files="$user_profile/AppData/Local/Programs/Sheafwright"
+user_shortcut="$user_profile/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$title.lnk"
+timeout 300 wine "$installer" /S /CurrentUser || fail "the per-user installer exited with status $?"
+wait_for_wine 120 "after installing for the current user"
+check_installed "$user_files" "$user_uninstall_key" "$user_shortcut" \
+    "C:\\users\\$user\\AppData\\Local\\Programs\\Sheafwright" "C:\\users\\$user\\Documents"
+[ ! -e "$program_files" ] || fail "the per-user install wrote to Program Files"
+! timeout 60 wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the per-user install made an entry for all users"
+uninstall=$(timeout 60 wine reg query "$user_uninstall_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *QuietUninstallString *REG_SZ *//p')
+case "$uninstall" in
+    *'/CurrentUser /S') ;;
+    *) fail "the per-user uninstall entry's QuietUninstallString is '$uninstall'" ;;
+esac
+timeout 120 wine "$(winepath -w "$user_files/Uninstall.exe")" /CurrentUser /S || fail "the per-user uninstaller exited with status $?"
+wait_for_wine 120 "after uninstalling for the current user"
+[ ! -e "$user_files" ] || fail "the per-user install folder is still there"
+! timeout 60 wine reg query "$user_uninstall_key" >/dev/null 2>&1 || fail "the per-user uninstall entry is still there"
+[ ! -e "$user_shortcut" ] || fail "the per-user Start-menu shortcut is still there"
 
 finish
