@@ -57,6 +57,11 @@ private:
     JoinResult m_result;
 };
 
+qint64 chunkSizeOf(const JoinOptions &options)
+{
+    return std::clamp<qint64>(options.chunkSize, 1, maxChunkSize);
+}
+
 // Only "ANSI" output needs an encoder, and it needs the legacy code page.
 std::unique_ptr<LegacyEncoder> encoderFor(OutputEncoding encoding, const LegacyCodePage &legacy)
 {
@@ -68,8 +73,8 @@ std::unique_ptr<LegacyEncoder> encoderFor(OutputEncoding encoding, const LegacyC
 Joiner::Joiner(QFileDevice &output, OutputEncoding encoding, const JoinOptions &options)
     : m_legacy(LegacyCodePage::system())
     , m_legacyEncoder(encoderFor(encoding, m_legacy))
-    , m_sink(output, m_legacyEncoder.get(), std::clamp<qint64>(options.chunkSize, 1, maxChunkSize))
-    , m_decoder(m_sink, std::clamp<qint64>(options.chunkSize, 1, maxChunkSize))
+    , m_sink(output, m_legacyEncoder.get(), chunkSizeOf(options))
+    , m_decoder(m_sink, chunkSizeOf(options))
     , m_progress(options.progress)
 {
     m_result.legacyCodePage = m_legacy.name();
