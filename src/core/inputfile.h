@@ -3,11 +3,10 @@
 
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 #include <functional>
-
-class QFile;
 
 namespace TextJoin {
 
@@ -117,6 +116,34 @@ bool currentState(const QFile &file, InputState *state);
 // systems) it cannot be told, and neither can it on Windows, where no one can
 // write to an input while it is open: false.
 bool openForWriting(const QFile &file);
+
+// An input open for reading that answers for itself: whether the bytes read of it
+// are one version of it, and whether another program is writing it. The join's
+// watch and settle budget serve one input after another.
+class InputFile
+{
+public:
+    InputFile(ChangeWatch &watch, SettleBudget &settle)
+        : m_watch(watch)
+        , m_settle(settle)
+    {
+    }
+
+    // Opens the file at `path` if it is a regular file (see openRegularFile).
+    OpenedInput open(const QString &path);
+    QFile &file() { return m_file; }
+    qint64 sizeWhenOpened() const { return m_opened.size; }
+    // Written to, cut or grown since it was opened, or the system can no longer tell.
+    bool changed();
+    // Another program has it open for writing now (see openForWriting).
+    bool beingWritten() const { return openForWriting(m_file); }
+
+private:
+    ChangeWatch &m_watch;
+    SettleBudget &m_settle;
+    QFile m_file;
+    InputState m_opened;
+};
 
 // Time stamps come from a clock that moves in ticks of a few milliseconds, so a
 // write in the same tick as the one before leaves them as they were. This reads

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace TextJoin {
 
@@ -38,6 +39,22 @@ public:
 
 private:
     using Outcome = ChunkDecoder::Outcome;
+
+    // What the first bytes of an input say of its encoding.
+    struct Head
+    {
+        ByteOrderMark mark{Source::Utf8, 0};
+        bool marked = false;
+        // What follows the mark, where decoding starts.
+        QByteArray afterMark;
+    };
+
+    // Each step records what made the input unusable, or stops the join, and then
+    // tells the next not to go on.
+    bool open(const QString &path, InputFile &input);
+    std::optional<Head> readHead(const QString &path, InputFile &input);
+    std::optional<Outcome> decode(const QString &path, InputFile &input, const Head &head, Source *source);
+    void judge(const QString &path, InputFile &input, Outcome outcome, Source source);
 
     void fault(const QString &path, InputFault::Kind kind, const QString &detail);
     // Ends the join at once: nothing more is read or written.
@@ -102,45 +119,53 @@ void Joiner::add(const QString &path)
     if (stopped())
         return;
     m_progress.nextInput();
+    InputFile input(m_watch, m_settle);
+    if (!open(path, input))
+        return;
+    const std::optional<Head> head = readHead(path, input);
+    if (!head)
+        return;
+    Source source = head->mark.source;
+    if (const std::optional<Outcome> outcome = decode(path, input, *head, &source))
+        judge(path, input, *outcome, source);
+}
 
-    QFile input;
-    const OpenedInput opened = openRegularFile(path, input, &m_watch, m_settle);
+bool Joiner::open(const QString &path, InputFile &input)
+{
+    const OpenedInput opened = input.open(path);
     switch (opened.outcome) {
     case OpenedInput::Outcome::Opened:
         break;
     case OpenedInput::Outcome::NotRegularFile:
         fault(path, InputFault::Kind::NotRegularFile, QString());
-        return;
+        return false;
     case OpenedInput::Outcome::InUse:
         fault(path, InputFault::Kind::InUse, QString());
-        return;
+        return false;
     case OpenedInput::Outcome::Changing:
         fault(path, InputFault::Kind::Changed, QString());
-        return;
+        return false;
     case OpenedInput::Outcome::Failed:
         fault(path, InputFault::Kind::CannotRead, opened.error);
-        return;
+        return false;
     }
-    if (openForWriting(input)) {
+    if (input.beingWritten()) {
         fault(path, InputFault::Kind::InUse, QString());
-        return;
+        return false;
     }
-    // Bytes read are one version of the file only if nothing wrote to it, cut it
-    // or grew it meanwhile; a file renamed over it is another file and leaves
-    // what the open input reads alone.
-    const auto changedSinceOpened = [&] {
-        InputState now;
-        return !currentState(input, &now) || !sameContent(opened.state, now, m_watch.seen());
-    };
-    // Only the very first bytes of a file can be a byte-order mark; what follows
-    // it is where decoding starts.
+    return true;
+}
+
+// Only the very first bytes of a file can be a byte-order mark.
+std::optional<Joiner::Head> Joiner::readHead(const QString &path, InputFile &input)
+{
     char head[4];
     qint64 headSize = 0;
     while (headSize < qint64(sizeof head)) {
-        const qint64 got = input.read(head + headSize, qint64(sizeof head) - headSize);
+        const qint64 got = input.file().read(head + headSize, qint64(sizeof head) - headSize);
         if (got < 0) {
-            fault(path, InputFault::Kind::CannotRead, input.errorString());
-            return;
+            fault(path, InputFault::Kind::CannotRead, input.file().errorString());
+            return std::nullopt;
         }
         if (got == 0)
             break;
@@ -148,45 +173,55 @@ void Joiner::add(const QString &path)
     }
     if (!m_progress.readSoFar(headSize)) {
         stop(JoinResult::Status::Cancelled);
-        return;
+        return std::nullopt;
     }
-    ByteOrderMark mark{Source::Utf8, 0};
-    const bool marked = detectByteOrderMark(reinterpret_cast<const unsigned char *>(head), headSize, &mark);
-    const QByteArray afterMark(head + mark.length, headSize - mark.length);
+    Head found;
+    found.marked = detectByteOrderMark(reinterpret_cast<const unsigned char *>(head), headSize, &found.mark);
+    found.afterMark = QByteArray(head + found.mark.length, headSize - found.mark.length);
+    return found;
+}
 
+// Without a mark, UTF-8 is only a guess; text that is not valid UTF-8 is in the
+// legacy code page, so it is decoded again from the start with that, and whatever
+// the guess wrote or found unencodable is forgotten.
+std::optional<ChunkDecoder::Outcome> Joiner::decode(const QString &path, InputFile &input, const Head &head,
+                                                   Source *source)
+{
     const OutputSink::Mark start = m_sink.mark();
-    Source source = mark.source;
-    Outcome outcome = m_decoder.decode(input, source, m_legacy.codec(), afterMark, m_progress);
-    // Without a mark, UTF-8 is only a guess; text that is not valid UTF-8 is in
-    // the legacy code page, so it is decoded again from the start with that, and
-    // whatever the guess wrote or found unencodable is forgotten.
-    if (outcome == Outcome::InvalidInput && !marked && !changedSinceOpened()) {
-        if (!m_legacy.isAvailable()) {
-            stop(JoinResult::Status::NoLegacyCodePage);
-            return;
-        }
-        source = Source::Local;
-        // The input is a regular file, so it can be read again from the start.
-        if (!input.seek(0)) {
-            fault(path, InputFault::Kind::CannotRead, input.errorString());
-            return;
-        }
-        m_sink.rewind(start);
-        m_progress.restartInput();
-        outcome = m_decoder.decode(input, source, m_legacy.codec(), QByteArray(), m_progress);
+    const Outcome outcome = m_decoder.decode(input.file(), *source, m_legacy.codec(), head.afterMark, m_progress);
+    if (outcome != Outcome::InvalidInput || head.marked || input.changed())
+        return outcome;
+    if (!m_legacy.isAvailable()) {
+        stop(JoinResult::Status::NoLegacyCodePage);
+        return std::nullopt;
     }
+    *source = Source::Local;
+    // The input is a regular file, so it can be read again from the start.
+    if (!input.file().seek(0)) {
+        fault(path, InputFault::Kind::CannotRead, input.file().errorString());
+        return std::nullopt;
+    }
+    m_sink.rewind(start);
+    m_progress.restartInput();
+    return m_decoder.decode(input.file(), *source, m_legacy.codec(), QByteArray(), m_progress);
+}
+
+// Bytes read are one version of the file only if nothing wrote to it, cut it or
+// grew it meanwhile.
+void Joiner::judge(const QString &path, InputFile &input, Outcome outcome, Source source)
+{
     if (outcome == Outcome::Cancelled)
         stop(JoinResult::Status::Cancelled);
     if (outcome == Outcome::Cancelled || outcome == Outcome::OutputFailed)
         return;
-    if (changedSinceOpened() || (outcome == Outcome::Ok && m_progress.fileRead() != opened.state.size))
+    if (input.changed() || (outcome == Outcome::Ok && m_progress.fileRead() != input.sizeWhenOpened()))
         fault(path, InputFault::Kind::Changed, QString());
-    else if (openForWriting(input))
+    else if (input.beingWritten())
         fault(path, InputFault::Kind::InUse, QString());
     else if (outcome == Outcome::InvalidInput)
         fault(path, InputFault::Kind::BadEncoding, sourceName(source));
     else if (outcome == Outcome::ReadFailed)
-        fault(path, InputFault::Kind::CannotRead, input.errorString());
+        fault(path, InputFault::Kind::CannotRead, input.file().errorString());
 }
 
 QString Joiner::sourceName(Source source) const
