@@ -3,38 +3,22 @@
 
 #include "listarrangement.h"
 
+#include "nameorder.h"
+
 #include <QApplication>
-#include <QCollator>
 #include <QDir>
 #include <QDrag>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QListWidget>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QUrl>
 #include <QUndoCommand>
 
 #include <algorithm>
-#include <numeric>
 #include <vector>
 
-#ifdef Q_OS_UNIX
-#include <dirent.h>
-#include <sys/stat.h>
-#endif
-
 namespace {
-
-QCollator nameCollator()
-{
-    QCollator collator(QLocale(QLocale::Korean, QLocale::SouthKorea));
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
 
 // Room kept for the undo history; each step holds the list twice, its texts shared.
 constexpr int stepsKept = 100;
@@ -47,248 +31,6 @@ constexpr int autoScrollInterval = 50;
 const QString rowDragType = QStringLiteral("application/x-sheafwright-list-row");
 
 } // namespace
-
-namespace {
-
-// A file as sorting by name sees it.
-struct NamedPath
-{
-    explicit NamedPath(const QString &path)
-        : path(path)
-        , name(QFileInfo(path).fileName())
-    {
-    }
-
-    QString path;
-    QString name;
-};
-
-// Whether, sorted by name, one file goes before another.
-class GoesBeforeByName
-{
-public:
-    bool operator()(const NamedPath &a, const NamedPath &b) const
-    {
-        if (const int byName = m_collator.compare(a.name, b.name))
-            return byName < 0;
-        if (const int byPath = m_collator.compare(a.path, b.path))
-            return byPath < 0;
-        // Names the collator takes for equal ("a" and "A", "1" and "01") still
-        // go in one order, whatever order the folder gave them in.
-        return a.path < b.path;
-    }
-
-private:
-    QCollator m_collator = nameCollator();
-};
-
-// The order in which the paths go when sorted by name, as indices into them.
-std::vector<qsizetype> nameOrder(const QStringList &paths)
-{
-    const std::vector<NamedPath> files(paths.cbegin(), paths.cend());
-    const GoesBeforeByName goesBefore;
-    std::vector<qsizetype> order(files.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](qsizetype a, qsizetype b) { return goesBefore(files[a], files[b]); });
-    return order;
-}
-
-// A message shows a character that would break its line, or show as nothing, as an escape.
-QString visibleCharacter(char32_t character)
-{
-    switch (character) {
-    case '\n':
-        return QStringLiteral("\\n");
-    case '\t':
-        return QStringLiteral("\\t");
-    case '\r':
-        return QStringLiteral("\\r");
-    }
-    if (character < 0x20 || character == 0x7F)
-        return QString::asprintf("\\x%02X", uint(character));
-    switch (QChar::category(character)) {
-    case QChar::Other_Control:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return QString::asprintf("\\u{%X}", uint(character));
-    default:
-        return QString::fromUcs4(&character, 1);
-    }
-}
-
-void appendVisibleCharacters(QStringList &pieces, const QString &text)
-{
-    for (const char32_t character : text.toUcs4())
-        pieces << visibleCharacter(character);
-}
-
-// Whether the system's encoding reads these bytes of a name: decoded and encoded
-// again, they are what they were. Those it does not read decode to U+FFFD, and the
-// text names no file.
-bool isReadableName(const QByteArray &name)
-{
-    return QFile::encodeName(QFile::decodeName(name)) == name;
-}
-
-// A path as far as it can be read: each of its parts that the system's encoding
-// reads, as its text; each that it does not, with its bytes beyond ASCII escaped
-// ("\xC1"), which are no characters of this system.
-QStringList visiblePieces(const QByteArray &path)
-{
-    QStringList pieces;
-    const QList<QByteArray> parts = path.split('/');
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            pieces << QStringLiteral("/");
-        if (isReadableName(parts[i])) {
-            appendVisibleCharacters(pieces, QFile::decodeName(parts[i]));
-            continue;
-        }
-        for (const char byte : parts[i]) {
-            if (uchar(byte) < 0x80)
-                pieces << visibleCharacter(char32_t(byte));
-            else
-                pieces << QString::asprintf("\\x%02X", uint(uchar(byte)));
-        }
-    }
-    return pieces;
-}
-
-// Room for a name in a message box's text, in Latin letters.
-constexpr qsizetype roomForAName = 120;
-
-// A Hangul syllable, or a Han or kana character, takes the room of about two
-// Latin letters, and a line breaks nowhere in a run of them: a name of such
-// characters without spaces that got the room of 120 letters would run off the box.
-qsizetype roomOf(const QString &piece)
-{
-    qsizetype room = 0;
-    for (const char32_t character : piece.toUcs4()) {
-        switch (QChar::script(character)) {
-        case QChar::Script_Hangul:
-        case QChar::Script_Han:
-        case QChar::Script_Hiragana:
-        case QChar::Script_Katakana:
-            room += 2;
-            break;
-        default:
-            room += 1;
-        }
-    }
-    return room;
-}
-
-// The pieces of a name, where they fit; otherwise the start of the name, "…" and
-// its end, which tells the file and so gets most of the room.
-QString joinedWithinRoom(const QStringList &pieces)
-{
-    qsizetype room = 0;
-    for (const QString &piece : pieces)
-        room += roomOf(piece);
-    if (room <= roomForAName)
-        return pieces.join(QString());
-    QString start;
-    qsizetype startRoom = 0;
-    qsizetype first = 0;
-    while (startRoom + roomOf(pieces[first]) <= roomForAName / 3) {
-        startRoom += roomOf(pieces[first]);
-        start += pieces[first++];
-    }
-    QString end;
-    qsizetype endRoom = 0;
-    for (qsizetype last = pieces.size() - 1;
-         last >= first && startRoom + endRoom + roomOf(pieces[last]) < roomForAName; --last) {
-        endRoom += roomOf(pieces[last]);
-        end.prepend(pieces[last]);
-    }
-    return start + QChar(0x2026) + end;
-}
-
-// Files a drop could not add, their names not in the system's encoding (an
-// archive made on Korean Windows and unpacked here keeps them in CP949): how
-// many, and where; the details name each by its bytes.
-void warnOfUnreadableNames(const QList<QByteArray> &paths)
-{
-    constexpr int foldersNamedInTheBox = 10;
-    QStringList folders;
-    QStringList names;
-    for (const QByteArray &path : paths) {
-        const QByteArray folderPath = path.left(std::max(path.lastIndexOf('/'), qsizetype(1)));
-        const QString folder = joinedWithinRoom(visiblePieces(folderPath));
-        if (!folders.contains(folder))
-            folders << folder;
-        names << visiblePieces(path).join(QString());
-    }
-    QStringList lines(QString::fromUtf8("파일 이름을 시스템 인코딩으로 읽을 수 없어 %1개 파일을 추가하지 못했습니다.")
-                          .arg(paths.size()));
-    for (const QString &folder : folders.mid(0, foldersNamedInTheBox))
-        lines << QString::fromUtf8("폴더: %1").arg(folder);
-    if (folders.size() > foldersNamedInTheBox)
-        lines << QString::fromUtf8("외 %1개 폴더").arg(folders.size() - foldersNamedInTheBox);
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8("주의"), lines.join('\n'), QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.setDetailedText(names.join('\n'));
-    box.exec();
-}
-
-#ifdef Q_OS_UNIX
-// Listed by the system, not by QDir, which turns the names the system's encoding
-// does not read into U+FFFD and then finds no such files: those are kept, as their bytes.
-void addTextFilesIn(const QByteArray &folder, DroppedFiles &files)
-{
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
-    const QByteArray prefix = folder.endsWith('/') ? folder : folder + '/';
-    const QDir readableFolder(QFile::decodeName(folder));
-    QStringList paths;
-    QList<QByteArray> unreadable;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        const QByteArray path = prefix + name;
-        struct stat status;
-        if (name.startsWith('.') || !name.toLower().endsWith(".txt") || ::stat(path.constData(), &status) != 0
-            || !S_ISREG(status.st_mode))
-            continue;
-        if (isReadableName(path))
-            paths << readableFolder.filePath(QFile::decodeName(name));
-        else
-            unreadable << path;
-    }
-    ::closedir(dir);
-    files.paths << sortedByName(paths);
-    std::sort(unreadable.begin(), unreadable.end());
-    files.unreadable << unreadable;
-}
-#else
-void addTextFilesIn(const QString &folder, DroppedFiles &files)
-{
-    const QDir dir(folder, QStringLiteral("*.txt"), QDir::NoSort, QDir::Files);
-    QStringList paths;
-    for (const QString &name : dir.entryList())
-        paths << dir.filePath(name);
-    files.paths << sortedByName(paths);
-}
-#endif
-
-} // namespace
-
-QStringList sortedByName(const QStringList &paths)
-{
-    QStringList sorted;
-    sorted.reserve(paths.size());
-    for (const qsizetype index : nameOrder(paths))
-        sorted << paths[index];
-    return sorted;
-}
-
-QString visibleName(const QString &path)
-{
-    QStringList pieces;
-    appendVisibleCharacters(pieces, path);
-    return joinedWithinRoom(pieces);
-}
 
 // One change of the list, held as the rows before and after it.
 class ListArrangement::Step : public QUndoCommand
@@ -373,23 +115,8 @@ void ListArrangement::record(const std::function<void()> &edit)
 
 bool ListArrangement::isSortedByName() const
 {
-    if (!m_sortedByName) {
-        // In order when no file goes before the one above it: one pass down the
-        // list, not a sort, and it ends at the first file out of order.
-        const GoesBeforeByName goesBefore;
-        const int count = m_list->count();
-        int row = 1;
-        if (count > 0) {
-            NamedPath above(m_list->item(0)->text());
-            for (; row < count; ++row) {
-                NamedPath file(m_list->item(row)->text());
-                if (goesBefore(file, above))
-                    break;
-                above = std::move(file);
-            }
-        }
-        m_sortedByName = row >= count;
-    }
+    if (!m_sortedByName)
+        m_sortedByName = ::isSortedByName(rows().paths);
     return *m_sortedByName;
 }
 
@@ -427,40 +154,6 @@ int ListArrangement::draggedRow(const QMimeData *data) const
     bool ok = false;
     const int row = fields[2].toInt(&ok);
     return ok && row >= 0 && row < m_list->count() ? row : -1;
-}
-
-// Anything but local files and folders is left out.
-DroppedFiles ListArrangement::droppedFiles(const QMimeData *data) const
-{
-    DroppedFiles files;
-    if (!data || !data->hasUrls())
-        return files;
-    for (const QUrl &url : data->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QFileInfo info(url.toLocalFile());
-#ifdef Q_OS_UNIX
-        // The URL keeps a name's bytes, percent-encoded; its text has U+FFFD for
-        // those the system's encoding does not read.
-        const QByteArray bytes = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-        const QByteArray path = isReadableName(bytes) ? QFile::encodeName(info.filePath()) : bytes;
-        struct stat status;
-        if (::stat(path.constData(), &status) != 0)
-            continue;
-        if (S_ISDIR(status.st_mode))
-            addTextFilesIn(path, files);
-        else if (isReadableName(path))
-            files.paths << info.filePath();
-        else
-            files.unreadable << path;
-#else
-        if (info.isDir())
-            addTextFilesIn(info.filePath(), files);
-        else if (info.exists())
-            files.paths << info.filePath();
-#endif
-    }
-    return files;
 }
 
 int ListArrangement::insertionRow(const QPoint &pos) const
@@ -548,8 +241,8 @@ void ListArrangement::drop(QDropEvent *event)
     event->setDropAction(Qt::CopyAction);
     event->accept();
     // Once the drop is over: the program the files came from waits for its end.
-    if (!files.unreadable.isEmpty())
-        QTimer::singleShot(0, this, [unreadable = files.unreadable] { warnOfUnreadableNames(unreadable); });
+    if (!files.unreadable.isEmpty() && m_unreadableDropped)
+        QTimer::singleShot(0, this, [this, unreadable = files.unreadable] { m_unreadableDropped(unreadable); });
 }
 
 // Puts the row `from` where a drop before row `to` puts it; it stays current.

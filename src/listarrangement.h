@@ -3,6 +3,8 @@
 
 #pragma once
 
+#include "droppedfiles.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QStringList>
@@ -16,32 +18,6 @@ class QDropEvent;
 class QListWidget;
 class QMimeData;
 class QWidget;
-
-// File names in the order people read them: numbers by their value ("제2화"
-// before "제10화"), letters without regard to case, Hangul in Korean order; equal
-// names by their full path (names equal but for case, or for leading zeros, by
-// their characters), and the same path twice as it stood.
-QStringList sortedByName(const QStringList &paths);
-
-// A file's name or path as the text of a message box shows it: a control
-// character as an escape ("\n", "\t", "\x1B"; "\u{2028}" beyond ASCII), so that
-// it takes one line, and one longer than about 120 characters (a Hangul syllable
-// counting as two) with its middle left out ("…"), keeping its end, which tells
-// the file.
-QString visibleName(const QString &path);
-
-// What files dropped onto the list stand for, in the drop's order: local files
-// as they are; folders as the regular files directly in them whose names end in
-// ".txt" (in any case), hidden ones left out, sorted by name. On Unix a name is
-// any bytes: those not in the system's encoding cannot be listed, and are kept
-// apart, as their bytes.
-struct DroppedFiles
-{
-    QStringList paths;
-    QList<QByteArray> unreadable;
-
-    bool isEmpty() const { return paths.isEmpty() && unreadable.isEmpty(); }
-};
 
 // Arranges the file list beyond its buttons: every change can be undone and
 // redone, the list can be sorted by name, rows can be dragged to another place,
@@ -63,6 +39,13 @@ public:
 
     // What a row dragged within this list carries.
     QMimeData *dragOfRow(int row) const;
+
+    // Told, once a drop is over, of the files it could not add, their names not in
+    // the system's encoding.
+    void onUnreadableDropped(std::function<void(const QList<QByteArray> &)> tell)
+    {
+        m_unreadableDropped = std::move(tell);
+    }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -86,7 +69,6 @@ private:
     void hideInsertionLine();
     void scrollNearEdge();
     int draggedRow(const QMimeData *data) const;
-    DroppedFiles droppedFiles(const QMimeData *data) const;
     bool handleDrag(QEvent *event);
     void drop(QDropEvent *event);
     void moveRow(int from, int to);
@@ -106,4 +88,5 @@ private:
     QPoint m_pressPosition;
     int m_pressedRow = -1;
     mutable std::optional<bool> m_sortedByName;
+    std::function<void(const QList<QByteArray> &)> m_unreadableDropped;
 };

@@ -5,6 +5,7 @@
 
 #include "bindprogress.h"
 #include "listarrangement.h"
+#include "visiblename.h"
 
 #include <QComboBox>
 #include <QCompleter>
@@ -14,6 +15,8 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace {
 
@@ -152,6 +155,34 @@ FailureMessage failureMessage(const TextJoin::JoinResult &result, const QString 
     return {};
 }
 
+
+// Files a drop could not add, their names not in the system's encoding (an
+// archive made on Korean Windows and unpacked here keeps them in CP949): how
+// many, and where; the details name each by its bytes.
+void warnOfUnreadableNames(const QList<QByteArray> &paths)
+{
+    constexpr int foldersNamedInTheBox = 10;
+    QStringList folders;
+    QStringList names;
+    for (const QByteArray &path : paths) {
+        const QByteArray folderPath = path.left(std::max(path.lastIndexOf('/'), qsizetype(1)));
+        const QString folder = visibleName(folderPath, true);
+        if (!folders.contains(folder))
+            folders << folder;
+        names << visibleName(path, false);
+    }
+    QStringList lines(QString::fromUtf8("파일 이름을 시스템 인코딩으로 읽을 수 없어 %1개 파일을 추가하지 못했습니다.")
+                          .arg(paths.size()));
+    for (const QString &folder : folders.mid(0, foldersNamedInTheBox))
+        lines << QString::fromUtf8("폴더: %1").arg(folder);
+    if (folders.size() > foldersNamedInTheBox)
+        lines << QString::fromUtf8("외 %1개 폴더").arg(folders.size() - foldersNamedInTheBox);
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8("주의"), lines.join('\n'), QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setDetailedText(names.join('\n'));
+    box.exec();
+}
+
 } // namespace
 
 Sheafwright::Sheafwright(QWidget *parent)
@@ -162,6 +193,7 @@ Sheafwright::Sheafwright(QWidget *parent)
     setFixedSize(width(), height());
     // The form stays as it is: what the list does beyond its buttons is added here.
     arrangement = new ListArrangement(ui.listWidget);
+    arrangement->onUnreadableDropped(warnOfUnreadableNames);
     ui.listWidget->installEventFilter(this);
     ui.listWidget->viewport()->installEventFilter(this);
     QAction *undo = arrangement->history().createUndoAction(arrangement, QString::fromUtf8("실행 취소"));
