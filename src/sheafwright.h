@@ -6,7 +6,8 @@
 #include "joiner.h"
 #include "ui_sheafwright.h"
 
-class ListArrangement;
+class ListEdits;
+class RowDragging;
 
 #include <QModelIndex>
 #include <QWidget>
@@ -17,9 +18,6 @@ class Sheafwright : public QWidget
 
 public:
     explicit Sheafwright(QWidget *parent = nullptr);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 public slots:
     void loadFile();
@@ -33,7 +31,7 @@ public slots:
     void clearList();
 
 private:
-    void showListMenu(const QPoint &globalPos);
+    void buildListMenu();
 
     friend class TestWindow;
     friend class TestFileList;
@@ -43,6 +41,8 @@ private:
     qint32 selectedRow;
     // How binds are joined; tests slow them down through it.
     TextJoin::JoinOptions joinOptions;
-    // Undo, sorting, dragging and dropping; a child of the list.
-    ListArrangement *arrangement;
+    // Every change of the rows, and the history to undo them; a child of the list.
+    ListEdits *edits;
+    // Rows dragged and files dropped; a child of the list.
+    RowDragging *dragging;
 };

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 Sheafwright contributors
 // SPDX-License-Identifier: MIT
 
-#include "listarrangement.h"
+#include "rowdragging.h"
 
-#include "nameorder.h"
+#include "listedits.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,15 +13,10 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QUndoCommand>
 
 #include <algorithm>
-#include <vector>
 
 namespace {
-
-// Room kept for the undo history; each step holds the list twice, its texts shared.
-constexpr int stepsKept = 100;
 
 // A drag that nears the top or bottom of the list scrolls it, so that a row can
 // be taken anywhere in a long list.
@@ -32,109 +27,23 @@ const QString rowDragType = QStringLiteral("application/x-sheafwright-list-row")
 
 } // namespace
 
-// One change of the list, held as the rows before and after it.
-class ListArrangement::Step : public QUndoCommand
-{
-public:
-    Step(ListArrangement &arrangement, Rows before, Rows after)
-        : m_arrangement(arrangement)
-        , m_before(std::move(before))
-        , m_after(std::move(after))
-    {
-    }
-
-    void undo() override { m_arrangement.restore(m_before); }
-    void redo() override
-    {
-        // Pushed once the change is made; only a redo has to make it again.
-        if (m_done) {
-            m_done = false;
-            return;
-        }
-        m_arrangement.restore(m_after);
-    }
-
-private:
-    ListArrangement &m_arrangement;
-    Rows m_before;
-    Rows m_after;
-    bool m_done = true;
-};
-
-ListArrangement::ListArrangement(QListWidget *list)
+RowDragging::RowDragging(QListWidget *list, ListEdits &edits)
     : QObject(list)
     , m_list(list)
+    , m_edits(edits)
     , m_viewport(list->viewport())
     , m_insertionLine(new QWidget(m_viewport))
 {
-    m_history.setUndoLimit(stepsKept);
     m_insertionLine->setAutoFillBackground(true);
     m_insertionLine->setBackgroundRole(QPalette::Text);
     m_insertionLine->hide();
     m_autoScroll.setInterval(autoScrollInterval);
-    connect(&m_autoScroll, &QTimer::timeout, this, &ListArrangement::scrollNearEdge);
-    const auto forgetNameOrder = [this] { m_sortedByName.reset(); };
-    const QAbstractItemModel *model = m_list->model();
-    connect(model, &QAbstractItemModel::rowsInserted, this, forgetNameOrder);
-    connect(model, &QAbstractItemModel::rowsRemoved, this, forgetNameOrder);
-    connect(model, &QAbstractItemModel::rowsMoved, this, forgetNameOrder);
-    connect(model, &QAbstractItemModel::dataChanged, this, forgetNameOrder);
-    connect(model, &QAbstractItemModel::layoutChanged, this, forgetNameOrder);
-    connect(model, &QAbstractItemModel::modelReset, this, forgetNameOrder);
+    connect(&m_autoScroll, &QTimer::timeout, this, &RowDragging::scrollNearEdge);
     m_viewport->setAcceptDrops(true);
     m_viewport->installEventFilter(this);
 }
 
-ListArrangement::Rows ListArrangement::rows() const
-{
-    Rows rows;
-    rows.paths.reserve(m_list->count());
-    for (int row = 0; row < m_list->count(); ++row)
-        rows.paths << m_list->item(row)->text();
-    rows.current = m_list->currentRow();
-    return rows;
-}
-
-void ListArrangement::restore(const Rows &rows)
-{
-    m_list->clear();
-    m_list->addItems(rows.paths);
-    m_list->setCurrentRow(rows.current);
-    if (QListWidgetItem *current = m_list->currentItem())
-        m_list->scrollToItem(current);
-}
-
-void ListArrangement::record(const std::function<void()> &edit)
-{
-    Rows before = rows();
-    edit();
-    Rows after = rows();
-    if (after.paths != before.paths)
-        m_history.push(new Step(*this, std::move(before), std::move(after)));
-}
-
-bool ListArrangement::isSortedByName() const
-{
-    if (!m_sortedByName)
-        m_sortedByName = ::isSortedByName(rows().paths);
-    return *m_sortedByName;
-}
-
-void ListArrangement::sortByName()
-{
-    record([this] {
-        QListWidgetItem *current = m_list->currentItem();
-        const std::vector<qsizetype> order = nameOrder(rows().paths);
-        QList<QListWidgetItem *> items;
-        while (m_list->count() > 0)
-            items << m_list->takeItem(0);
-        for (const qsizetype index : order)
-            m_list->addItem(items[index]);
-        m_list->setCurrentItem(current);
-    });
-}
-
-QMimeData *ListArrangement::dragOfRow(int row) const
+QMimeData *RowDragging::dragOfRow(int row) const
 {
     auto *data = new QMimeData;
     // Names this list, so that a row dragged from another window is not taken for one of ours.
@@ -143,7 +52,7 @@ QMimeData *ListArrangement::dragOfRow(int row) const
     return data;
 }
 
-int ListArrangement::draggedRow(const QMimeData *data) const
+int RowDragging::draggedRow(const QMimeData *data) const
 {
     if (!data || !data->hasFormat(rowDragType))
         return -1;
@@ -156,7 +65,7 @@ int ListArrangement::draggedRow(const QMimeData *data) const
     return ok && row >= 0 && row < m_list->count() ? row : -1;
 }
 
-int ListArrangement::insertionRow(const QPoint &pos) const
+int RowDragging::insertionRow(const QPoint &pos) const
 {
     const QModelIndex index = m_list->indexAt(pos);
     if (!index.isValid())
@@ -164,7 +73,7 @@ int ListArrangement::insertionRow(const QPoint &pos) const
     return pos.y() < m_list->visualRect(index).center().y() ? index.row() : index.row() + 1;
 }
 
-void ListArrangement::showInsertionLine(const QPoint &pos)
+void RowDragging::showInsertionLine(const QPoint &pos)
 {
     const int row = insertionRow(pos);
     int y = 0;
@@ -177,13 +86,13 @@ void ListArrangement::showInsertionLine(const QPoint &pos)
     m_insertionLine->raise();
 }
 
-void ListArrangement::hideInsertionLine()
+void RowDragging::hideInsertionLine()
 {
     m_insertionLine->hide();
     m_autoScroll.stop();
 }
 
-void ListArrangement::scrollNearEdge()
+void RowDragging::scrollNearEdge()
 {
     QScrollBar *bar = m_list->verticalScrollBar();
     if (m_dragPosition.y() < autoScrollMargin)
@@ -195,7 +104,7 @@ void ListArrangement::scrollNearEdge()
     showInsertionLine(m_dragPosition);
 }
 
-bool ListArrangement::handleDrag(QEvent *event)
+bool RowDragging::handleDrag(QEvent *event)
 {
     auto *drag = static_cast<QDragMoveEvent *>(event);
     // A folder is looked into once, as the drag comes in.
@@ -217,7 +126,7 @@ bool ListArrangement::handleDrag(QEvent *event)
     return true;
 }
 
-void ListArrangement::drop(QDropEvent *event)
+void RowDragging::drop(QDropEvent *event)
 {
     hideInsertionLine();
     const int at = insertionRow(event->position().toPoint());
@@ -234,10 +143,10 @@ void ListArrangement::drop(QDropEvent *event)
         event->ignore();
         return;
     }
-    record([&] {
-        for (int i = 0; i < files.paths.size(); ++i)
-            m_list->insertItem(at + i, QDir::toNativeSeparators(files.paths[i]));
-    });
+    QStringList paths;
+    for (const QString &path : files.paths)
+        paths << QDir::toNativeSeparators(path);
+    m_edits.insert(at, paths);
     event->setDropAction(Qt::CopyAction);
     event->accept();
     // Once the drop is over: the program the files came from waits for its end.
@@ -246,18 +155,13 @@ void ListArrangement::drop(QDropEvent *event)
 }
 
 // Puts the row `from` where a drop before row `to` puts it; it stays current.
-void ListArrangement::moveRow(int from, int to)
+void RowDragging::moveRow(int from, int to)
 {
-    if (to == from || to == from + 1)
-        return;
-    record([&] {
-        QListWidgetItem *item = m_list->takeItem(from);
-        m_list->insertItem(to > from ? to - 1 : to, item);
-        m_list->setCurrentItem(item);
-    });
+    if (to != from && to != from + 1)
+        m_edits.move(from, to > from ? to - 1 : to, ListEdits::Current::FollowsTheRow);
 }
 
-void ListArrangement::startDrag(int row)
+void RowDragging::startDrag(int row)
 {
     auto *drag = new QDrag(m_list);
     drag->setMimeData(dragOfRow(row));
@@ -269,7 +173,7 @@ void ListArrangement::startDrag(int row)
     drag->exec(Qt::MoveAction);
 }
 
-bool ListArrangement::eventFilter(QObject *watched, QEvent *event)
+bool RowDragging::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched != m_viewport)
         return QObject::eventFilter(watched, event);

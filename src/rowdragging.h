@@ -7,35 +7,29 @@
 
 #include <QObject>
 #include <QPoint>
-#include <QStringList>
 #include <QTimer>
-#include <QUndoStack>
 
 #include <functional>
-#include <optional>
 
+class ListEdits;
 class QDropEvent;
 class QListWidget;
 class QMimeData;
 class QWidget;
 
-// Arranges the file list beyond its buttons: every change can be undone and
-// redone, the list can be sorted by name, rows can be dragged to another place,
-// and files dropped from outside land where they are dropped. Lives as a child
-// of the list it arranges.
-class ListArrangement : public QObject
+// Dragging on the file list: a row taken to another place, and files dropped
+// from outside, each landing where it is dropped. Both are edits of the list and
+// can be undone. Lives as a child of the list.
+//
+// QAbstractItemView has a drop indicator and auto-scroll of its own, but only
+// for drags its model accepts, and QListWidget's model takes nothing but its own
+// rows unless the list is made a class of its own; its moves would also change
+// the rows past the history. The list stays the form's QListWidget, so the line,
+// the scrolling and the drop are done here, on its viewport.
+class RowDragging : public QObject
 {
 public:
-    explicit ListArrangement(QListWidget *list);
-
-    // Runs `edit` and keeps what it did to the rows as one step of the history;
-    // an edit that leaves the rows as they were is no step.
-    void record(const std::function<void()> &edit);
-    QUndoStack &history() { return m_history; }
-
-    void sortByName();
-    // The menu asks each time it opens: the answer is kept until the rows change.
-    bool isSortedByName() const;
+    RowDragging(QListWidget *list, ListEdits &edits);
 
     // What a row dragged within this list carries.
     QMimeData *dragOfRow(int row) const;
@@ -51,16 +45,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    struct Rows
-    {
-        QStringList paths;
-        int current = -1;
-    };
-    class Step;
-
-    Rows rows() const;
-    void restore(const Rows &rows);
-
     // Where a drop at `pos` on the viewport puts what it carries: before the row
     // under its upper half, after the row under its lower half, at the end below
     // the last row.
@@ -77,16 +61,15 @@ private:
     friend class TestFileList;
 
     QListWidget *m_list;
+    ListEdits &m_edits;
     // Kept from the start: while the list is being destroyed, its viewport is
     // still sent events but the list can no longer be asked for it.
     QWidget *m_viewport;
     QWidget *m_insertionLine;
-    QUndoStack m_history;
     QTimer m_autoScroll;
     QPoint m_dragPosition;
     DroppedFiles m_droppedFiles;
     QPoint m_pressPosition;
     int m_pressedRow = -1;
-    mutable std::optional<bool> m_sortedByName;
     std::function<void(const QList<QByteArray> &)> m_unreadableDropped;
 };

@@ -1,0 +1,77 @@
+// SPDX-FileCopyrightText: 2026 Sheafwright contributors
+// SPDX-License-Identifier: MIT
+
+#include "listmenu.h"
+
+#include <QContextMenuEvent>
+#include <QListWidget>
+#include <QMenu>
+
+ListMenu::ListMenu(QListWidget *list)
+    : QObject(list)
+    , m_list(list)
+    , m_menu(new QMenu(list))
+{
+    // A right click on the rows reaches the list too: the viewport leaves it unanswered.
+    m_list->installEventFilter(this);
+#ifndef Q_OS_WIN
+    // Windows turns Shift+F10 into a request for the menu by itself.
+    auto *menuKey = new QAction(this);
+    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(menuKey, &QAction::triggered, this, [this] { popup(QPoint()); });
+    m_list->addAction(menuKey);
+#endif
+}
+
+void ListMenu::add(const QString &text, const QKeySequence &key, std::function<bool()> wouldAct,
+                   const std::function<void()> &run)
+{
+    QAction *action = m_menu->addAction(text, this, run);
+    if (!key.isEmpty()) {
+        // The arrows and Del of the numeric keypad count as the others.
+        action->setShortcuts({key, QKeySequence(QKeyCombination(key[0].keyboardModifiers() | Qt::KeypadModifier, key[0].key()))});
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+        m_list->addAction(action);
+    }
+    m_items.push_back({action, std::move(wouldAct)});
+}
+
+void ListMenu::addSeparator()
+{
+    m_menu->addSeparator();
+}
+
+void ListMenu::add(QAction *action)
+{
+    action->setShortcutVisibleInContextMenu(true);
+    m_menu->addAction(action);
+}
+
+bool ListMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_list || event->type() != QEvent::ContextMenu)
+        return QObject::eventFilter(watched, event);
+    auto *request = static_cast<QContextMenuEvent *>(event);
+    popup(request->reason() == QContextMenuEvent::Mouse ? request->globalPos() : QPoint());
+    return true;
+}
+
+// From the keyboard (no position) the menu opens at the current row.
+void ListMenu::popup(const QPoint &globalPos)
+{
+    QPoint at = globalPos;
+    if (at.isNull()) {
+        QListWidgetItem *current = m_list->currentItem();
+        if (current)
+            m_list->scrollToItem(current);
+        const QRect row = current ? m_list->visualItemRect(current) : QRect();
+        at = m_list->viewport()->mapToGlobal(row.isValid() ? row.bottomLeft() : QPoint());
+    }
+    for (const Item &item : m_items)
+        item.action->setEnabled(item.wouldAct());
+    m_menu->exec(at);
+    for (const Item &item : m_items)
+        item.action->setEnabled(true);
+}
