@@ -37,15 +37,43 @@ public:
     }
 };
 
+qint64 totalSize(const QStringList &inputs)
+{
+    qint64 total = 0;
+    for (const QString &input : inputs)
+        total += QFileInfo(input).size();
+    return total;
+}
+
+// Shown after half a second; the cancel button, its Escape shortcut and closing
+// the dialog all cancel, and so does Escape reaching the dialog itself, which rejects it.
+void setUpDialog(QProgressDialog &dialog, std::atomic<bool> &cancelRequested)
+{
+    dialog.setWindowTitle(QString::fromUtf8("진행 중"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    dialog.setMinimumDuration(500);
+    dialog.setValue(0); // starts the half second
+    QObject::connect(&dialog, &QProgressDialog::canceled, [&] { cancelRequested = true; });
+    QObject::connect(&dialog, &QDialog::rejected, [&] { cancelRequested = true; });
+}
+
+// From the commit on, "취소" is disabled and the dialog cannot be closed.
+void holdForCommit(QProgressDialog &dialog, CommitGuard &guard)
+{
+    dialog.installEventFilter(&guard);
+    dialog.setRange(0, 0);
+    if (auto *cancel = dialog.findChild<QPushButton *>())
+        cancel->setEnabled(false);
+}
+
 } // namespace
 
 TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &outputPath,
                                       TextJoin::OutputEncoding encoding, const TextJoin::JoinOptions &base)
 {
-    qint64 total = 0;
-    for (const QString &input : inputs)
-        total += QFileInfo(input).size();
-
+    const qint64 total = totalSize(inputs);
     std::atomic<qint64> read{0};
     std::atomic<bool> cancelRequested{false};
     std::atomic<bool> commitAsked{false};
@@ -53,16 +81,7 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
     bool committing = false;
 
     QProgressDialog dialog(QString::fromUtf8("파일을 묶는 중입니다..."), QString::fromUtf8("취소"), 0, 1000);
-    dialog.setWindowTitle(QString::fromUtf8("진행 중"));
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    dialog.setMinimumDuration(500);
-    dialog.setValue(0); // starts the half second
-    // The cancel button, its Escape shortcut and closing the dialog all cancel;
-    // so does Escape reaching the dialog itself, which rejects it.
-    QObject::connect(&dialog, &QProgressDialog::canceled, [&] { cancelRequested = true; });
-    QObject::connect(&dialog, &QDialog::rejected, [&] { cancelRequested = true; });
+    setUpDialog(dialog, cancelRequested);
     CommitGuard commitGuard;
     QEventLoop loop;
 
@@ -84,10 +103,7 @@ TextJoin::JoinResult joinWithProgress(const QStringList &inputs, const QString &
     };
     const auto answerCommit = [&] {
         committing = true;
-        dialog.installEventFilter(&commitGuard);
-        dialog.setRange(0, 0);
-        if (auto *cancel = dialog.findChild<QPushButton *>())
-            cancel->setEnabled(false);
+        holdForCommit(dialog, commitGuard);
         commitAnswer.set_value(!cancelRequested);
     };
 

@@ -146,6 +146,45 @@ bool lockOrNoLocks(int file)
     return ::flock(file, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR);
 }
 
+// The output's temporary file in `folder`, locked, and its name, left empty
+// where it has none; -1 with errno where none could be made.
+int makeTemporary(int folder, mode_t mode, QByteArray &name)
+{
+#ifdef O_TMPFILE
+    // Where the file system can, the file has no name until it is complete, so a
+    // join killed before then leaves nothing at all. It is named through /proc.
+    if (::access("/proc/self/fd", F_OK) == 0) {
+        const int file = ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        if (file >= 0) {
+            if (lockOrNoLocks(file))
+                return file;
+            const int error = errno;
+            ::close(file);
+            errno = error;
+            return -1;
+        }
+    }
+#endif
+    for (;;) {
+        name = QFile::encodeName(OutputFile::temporaryName());
+        const int file = ::openat(folder, name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (file < 0) {
+            if (errno == EEXIST)
+                continue;
+            name.clear();
+            return -1;
+        }
+        // Another join's sweep may have found it between its making and its lock;
+        // then that join removes it, and this one makes another.
+        struct stat opened;
+        struct stat named;
+        if (lockOrNoLocks(file) && ::fstat(file, &opened) == 0
+            && ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(opened, named))
+            return file;
+        ::close(file);
+    }
+}
+
 } // namespace
 
 OutputFile::OutputFile(const QString &path)
@@ -201,36 +240,9 @@ bool OutputFile::open(const QStringList &inputs)
 
     // Until it replaces a file it is readable by its owner only; a new file gets
     // the permissions new files get.
-    const mode_t mode = n.replacing ? 0600 : 0666;
-#ifdef O_TMPFILE
-    // Where the file system can, the file has no name until it is complete, so a
-    // join killed before then leaves nothing at all. It is named through /proc.
-    if (::access("/proc/self/fd", F_OK) == 0)
-        n.file = ::openat(n.folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (n.file >= 0 && !lockOrNoLocks(n.file))
+    n.file = makeTemporary(n.folder, n.replacing ? 0600 : 0666, n.temporary);
+    if (n.file < 0)
         return fail(Failure::Create, errno);
-#endif
-    while (n.file < 0) {
-        n.temporary = QFile::encodeName(temporaryName());
-        n.file = ::openat(n.folder, n.temporary.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC,
-                          mode);
-        if (n.file < 0) {
-            if (errno == EEXIST)
-                continue;
-            n.temporary.clear();
-            return fail(Failure::Create, errno);
-        }
-        // Another join's sweep may have found it between its making and its lock;
-        // then that join removes it, and this one makes another.
-        struct stat opened;
-        struct stat named;
-        if (lockOrNoLocks(n.file) && ::fstat(n.file, &opened) == 0
-            && ::fstatat(n.folder, n.temporary.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0
-            && sameFile(opened, named))
-            break;
-        ::close(n.file);
-        n.file = -1;
-    }
     if (!m_device.open(n.file, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle))
         return fail(Failure::Create, m_device.errorString());
     return true;
