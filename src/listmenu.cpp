@@ -10,7 +10,6 @@
 ListMenu::ListMenu(QListWidget *list)
     : QObject(list)
     , m_list(list)
-    , m_menu(new QMenu(list))
 {
     // A right click on the rows reaches the list too: the viewport leaves it unanswered.
     m_list->installEventFilter(this);
@@ -27,10 +26,15 @@ ListMenu::ListMenu(QListWidget *list)
 void ListMenu::add(const QString &text, const QKeySequence &key, std::function<bool()> wouldAct,
                    const std::function<void()> &run)
 {
-    QAction *action = m_menu->addAction(text, this, run);
+    auto *action = new QAction(text, this);
+    connect(action, &QAction::triggered, this, run);
+    m_actions << action;
     if (!key.isEmpty()) {
         // The arrows and Del of the numeric keypad count as the others.
-        action->setShortcuts({key, QKeySequence(QKeyCombination(key[0].keyboardModifiers() | Qt::KeypadModifier, key[0].key()))});
+        const QKeyCombination combination = key[0];
+        const QKeySequence onTheKeypad(
+            QKeyCombination(combination.keyboardModifiers() | Qt::KeypadModifier, combination.key()));
+        action->setShortcuts({key, onTheKeypad});
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
         m_list->addAction(action);
@@ -40,13 +44,15 @@ void ListMenu::add(const QString &text, const QKeySequence &key, std::function<b
 
 void ListMenu::addSeparator()
 {
-    m_menu->addSeparator();
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    m_actions << separator;
 }
 
 void ListMenu::add(QAction *action)
 {
     action->setShortcutVisibleInContextMenu(true);
-    m_menu->addAction(action);
+    m_actions << action;
 }
 
 bool ListMenu::eventFilter(QObject *watched, QEvent *event)
@@ -58,7 +64,9 @@ bool ListMenu::eventFilter(QObject *watched, QEvent *event)
     return true;
 }
 
-// From the keyboard (no position) the menu opens at the current row.
+// From the keyboard (no position) the menu opens at the current row. The menu
+// itself lives only while it is open: a hidden popup kept for later could still
+// be made the active window, and the window's own keys would then not reach it.
 void ListMenu::popup(const QPoint &globalPos)
 {
     QPoint at = globalPos;
@@ -71,7 +79,9 @@ void ListMenu::popup(const QPoint &globalPos)
     }
     for (const Item &item : m_items)
         item.action->setEnabled(item.wouldAct());
-    m_menu->exec(at);
+    QMenu menu(m_list);
+    menu.addActions(m_actions);
+    menu.exec(at);
     for (const Item &item : m_items)
         item.action->setEnabled(true);
 }

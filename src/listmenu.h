@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QKeySequence>
+#include <QList>
 #include <QObject>
 
 #include <functional>
@@ -11,7 +12,6 @@
 
 class QAction;
 class QListWidget;
-class QMenu;
 
 // The file list's commands as actions, each made once: the list's context menu
 // shows them, and their keys work while the list has the focus. The menu opens
@@ -43,6 +43,7 @@ private:
     };
 
     QListWidget *m_list;
-    QMenu *m_menu;
+    // In the menu's order, separators included.
+    QList<QAction *> m_actions;
     std::vector<Item> m_items;
 };
