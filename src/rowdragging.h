@@ -21,11 +21,13 @@ class QWidget;
 // from outside, each landing where it is dropped. Both are edits of the list and
 // can be undone. Lives as a child of the list.
 //
-// QAbstractItemView has a drop indicator and auto-scroll of its own, but only
-// for drags its model accepts, and QListWidget's model takes nothing but its own
-// rows unless the list is made a class of its own; its moves would also change
-// the rows past the history. The list stays the form's QListWidget, so the line,
-// the scrolling and the drop are done here, on its viewport.
+// QAbstractItemView has a drop indicator, auto-scroll and an internal move of
+// its own, but none of them serves here. Its indicator shows only for drags its
+// model accepts, and QListWidget's model takes nothing but its own rows unless
+// the list is made a class of its own, which the form's list is not. Its
+// auto-scroll follows the mouse cursor rather than the drag, and speeds up as
+// it goes. Its move changes the rows past the history. So the line, the
+// scrolling and the drop are done here, on the list's viewport.
 class RowDragging : public QObject
 {
 public:
