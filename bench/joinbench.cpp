@@ -33,6 +33,7 @@
 #include <cstdlib>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -339,77 +340,70 @@ int runManyFiles(const ManyFiles &many, int repeat, const QString &dir, TextJoin
     return 0;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+struct Settings
 {
-    QCoreApplication app(argc, argv);
     qint64 size = 1024 * mib;
     int repeat = 0;
     ManyFiles many;
     TextJoin::JoinOptions options;
     QString baseDir = QDir::tempPath();
-    const QStringList args = app.arguments().mid(1);
+};
+
+std::optional<Settings> parseArguments(const QStringList &args)
+{
+    Settings settings;
     for (int i = 0; i < args.size(); ++i) {
         bool ok = true;
         if (args[i] == "--repeat" && i + 1 < args.size())
-            repeat = args[++i].toInt(&ok);
+            settings.repeat = args[++i].toInt(&ok);
         else if (args[i] == "--dir" && i + 1 < args.size())
-            baseDir = args[++i];
+            settings.baseDir = args[++i];
         else if (args[i] == "--chunk" && i + 1 < args.size())
-            options.chunkSize = parseSize(args[++i], &ok);
+            settings.options.chunkSize = parseSize(args[++i], &ok);
         else if (args[i] == "--many" && i + 1 < args.size())
-            ok = parseMany(args[++i], &many);
+            ok = parseMany(args[++i], &settings.many);
         else
-            size = parseSize(args[i], &ok);
-        if (!ok || size <= 0 || repeat < 0 || options.chunkSize <= 0) {
-            std::fprintf(stderr, "usage: joinbench [SIZE] [--repeat N] [--dir DIR] [--chunk SIZE]\n"
-                                 "       joinbench --many COUNTxSIZE [--repeat N] [--dir DIR]\n");
-            return 2;
-        }
+            settings.size = parseSize(args[i], &ok);
+        if (!ok || settings.size <= 0 || settings.repeat < 0 || settings.options.chunkSize <= 0)
+            return std::nullopt;
     }
-    if (repeat == 0)
-        repeat = many.count ? 11 : 3;
+    if (settings.repeat == 0)
+        settings.repeat = settings.many.count ? 11 : 3;
+    return settings;
+}
 
-    QTemporaryDir dir(QDir(baseDir).filePath("joinbench-XXXXXX"));
-    if (!dir.isValid()) {
-        std::fprintf(stderr, "cannot create a folder under %s\n", qPrintable(baseDir));
-        return 1;
-    }
-
-    if (many.count)
-        return runManyFiles(many, repeat, dir.path(), options);
-
-    const QString text = sampleText();
+// The same text in each encoding, in files of the same count.
+struct Corpora
+{
     Corpus utf8;
-    utf8.files = writeFiles(dir.path(), FileEncoding::Utf8, text, size / fileCount);
-    utf8.bytes = totalSize(utf8.files);
     Corpus utf16;
-    utf16.files = writeFiles(dir.path(), FileEncoding::Utf16LE, text, size / fileCount);
-    utf16.bytes = totalSize(utf16.files);
     Corpus cp949;
-    cp949.files = writeFiles(dir.path(), FileEncoding::Cp949, text, size / fileCount);
-    cp949.bytes = totalSize(cp949.files);
-    for (Corpus *corpus : {&utf8, &utf16, &cp949}) {
-        corpus->expectedUtf8Bytes = utf8.bytes;
-        corpus->expectedCp949Bytes = cp949.bytes;
-    }
+};
 
-    // The corpus is Korean: where "ANSI" is another code page (Western Windows),
-    // the benchmark runs as Korean Windows would.
-    if (TextJoin::LegacyCodePage::system().name() != QLatin1String("CP949"))
-        QTextCodec::setCodecForLocale(cp949Codec());
-    const TextJoin::LegacyCodePage ansi = TextJoin::LegacyCodePage::system();
-    if (!ansi.isAvailable()) {
-        std::fprintf(stderr, "this system has no converter for %s\n", qPrintable(ansi.name()));
-        return 1;
+void writeCorpora(const QString &dir, qint64 size, Corpora &corpora)
+{
+    const QString text = sampleText();
+    const std::pair<Corpus *, FileEncoding> kinds[] = {{&corpora.utf8, FileEncoding::Utf8},
+                                                       {&corpora.utf16, FileEncoding::Utf16LE},
+                                                       {&corpora.cp949, FileEncoding::Cp949}};
+    for (const auto &[corpus, encoding] : kinds) {
+        corpus->files = writeFiles(dir, encoding, text, size / fileCount);
+        corpus->bytes = totalSize(corpus->files);
     }
-    std::printf("corpus: %d files each of UTF-8, %.1f MiB; UTF-16LE, %.1f MiB; CP949, %.1f MiB; "
-                "ANSI is %s; best of %d\n",
-                fileCount, utf8.bytes / double(mib), utf16.bytes / double(mib), cp949.bytes / double(mib),
-                qPrintable(ansi.name()), repeat);
+    for (Corpus *corpus : {&corpora.utf8, &corpora.utf16, &corpora.cp949}) {
+        corpus->expectedUtf8Bytes = corpora.utf8.bytes;
+        corpus->expectedCp949Bytes = corpora.cp949.bytes;
+    }
+}
 
-    const QString output = dir.filePath("joined.txt");
+// Each path of the large-files run, measured against a byte copy of the larger of
+// its input and output. The cases refer to the corpora, the output and the options.
+std::vector<Case> largeFileCases(const Corpora &corpora, const QString &output, const TextJoin::JoinOptions &options,
+                                 const TextJoin::LegacyCodePage &ansi)
+{
+    const Corpus &utf8 = corpora.utf8;
+    const Corpus &utf16 = corpora.utf16;
+    const Corpus &cp949 = corpora.cp949;
     const auto copy = [&](const Corpus &corpus, bool durable) {
         return [&corpus, &output, durable] {
             return copyBytes(corpus.files, output, durable) && QFileInfo(output).size() == corpus.bytes;
@@ -421,13 +415,6 @@ int main(int argc, char *argv[])
         if (encoding == TextJoin::OutputEncoding::Utf8)
             return corpus.expectedUtf8Bytes;
         return ansiIsCp949 ? corpus.expectedCp949Bytes : -1;
-    };
-    // Joins report their progress and are asked whether to go on, as the window's are.
-    std::atomic<qint64> inputRead{0};
-    std::atomic<bool> cancelled{false};
-    options.progress = [&](qint64 read) {
-        inputRead = read;
-        return !cancelled;
     };
     const auto join = [&](const Corpus &corpus, TextJoin::OutputEncoding encoding) {
         return [&corpus, &output, &options, encoding, expected = expectedSize(corpus, encoding)] {
@@ -444,9 +431,8 @@ int main(int argc, char *argv[])
     };
     QTextCodec *utf8Codec = QTextCodec::codecForName("UTF-8");
     const QByteArray toAnsi = "UTF-8 -> ANSI (" + ansi.name().toLatin1() + ")";
-    // Each case is measured against a byte copy of the larger of its input and output.
     enum { CopyUtf8 = 1, CopyUtf16 = 2 };
-    std::vector<Case> cases = {
+    return {
         {"cat-like copy, UTF-8", &utf8, copy(utf8, false), CopyUtf8},
         {"byte copy, UTF-8", &utf8, copy(utf8, true), CopyUtf8},
         {"byte copy, UTF-16LE", &utf16, copy(utf16, true), CopyUtf16},
@@ -459,6 +445,35 @@ int main(int argc, char *argv[])
          throughCodec(utf8, utf8Codec, ansi.codec(), expectedSize(utf8, TextJoin::OutputEncoding::Local8Bit)),
          CopyUtf8},
     };
+}
+
+int runLargeFiles(qint64 size, int repeat, const QString &dir, TextJoin::JoinOptions options)
+{
+    Corpora corpora;
+    writeCorpora(dir, size, corpora);
+    // The corpus is Korean: where "ANSI" is another code page (Western Windows),
+    // the benchmark runs as Korean Windows would.
+    if (TextJoin::LegacyCodePage::system().name() != QLatin1String("CP949"))
+        QTextCodec::setCodecForLocale(cp949Codec());
+    const TextJoin::LegacyCodePage ansi = TextJoin::LegacyCodePage::system();
+    if (!ansi.isAvailable()) {
+        std::fprintf(stderr, "this system has no converter for %s\n", qPrintable(ansi.name()));
+        return 1;
+    }
+    std::printf("corpus: %d files each of UTF-8, %.1f MiB; UTF-16LE, %.1f MiB; CP949, %.1f MiB; "
+                "ANSI is %s; best of %d\n",
+                fileCount, corpora.utf8.bytes / double(mib), corpora.utf16.bytes / double(mib),
+                corpora.cp949.bytes / double(mib), qPrintable(ansi.name()), repeat);
+
+    // Joins report their progress and are asked whether to go on, as the window's are.
+    std::atomic<qint64> inputRead{0};
+    std::atomic<bool> cancelled{false};
+    options.progress = [&](qint64 read) {
+        inputRead = read;
+        return !cancelled;
+    };
+    const QString output = QDir(dir).filePath("joined.txt");
+    std::vector<Case> cases = largeFileCases(corpora, output, options, ansi);
     runInTurns(cases, repeat, output);
 
     bool allGood = true;
@@ -467,4 +482,25 @@ int main(int argc, char *argv[])
         allGood = allGood && !c.failed;
     }
     return allGood ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const std::optional<Settings> settings = parseArguments(app.arguments().mid(1));
+    if (!settings) {
+        std::fprintf(stderr, "usage: joinbench [SIZE] [--repeat N] [--dir DIR] [--chunk SIZE]\n"
+                             "       joinbench --many COUNTxSIZE [--repeat N] [--dir DIR]\n");
+        return 2;
+    }
+    QTemporaryDir dir(QDir(settings->baseDir).filePath("joinbench-XXXXXX"));
+    if (!dir.isValid()) {
+        std::fprintf(stderr, "cannot create a folder under %s\n", qPrintable(settings->baseDir));
+        return 1;
+    }
+    if (settings->many.count)
+        return runManyFiles(settings->many, settings->repeat, dir.path(), settings->options);
+    return runLargeFiles(settings->size, settings->repeat, dir.path(), settings->options);
 }
