@@ -3,6 +3,7 @@
 
 #include "listmenu.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QListWidget>
 #include <QMenu>
@@ -19,6 +20,7 @@ ListMenu::ListMenu(QListWidget *list)
     menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
     menuKey->setShortcutContext(Qt::WidgetShortcut);
     connect(menuKey, &QAction::triggered, this, [this] { popup(QPoint()); });
+    menuKey->installEventFilter(this);
     m_list->addAction(menuKey);
 #endif
 }
@@ -37,6 +39,7 @@ void ListMenu::add(const QString &text, const QKeySequence &key, std::function<b
         action->setShortcuts({key, onTheKeypad});
         action->setShortcutContext(Qt::WidgetShortcut);
         action->setShortcutVisibleInContextMenu(true);
+        action->installEventFilter(this);
         m_list->addAction(action);
     }
     m_items.push_back({action, std::move(wouldAct)});
@@ -57,6 +60,11 @@ void ListMenu::add(QAction *action)
 
 bool ListMenu::eventFilter(QObject *watched, QEvent *event)
 {
+    // Qt tries the list's shortcuts for as long as the list keeps the focus, even
+    // while a box holds the window or the menu is open; a key pressed then, or
+    // typed ahead of a box, is not for the list.
+    if (event->type() == QEvent::Shortcut && watched != m_list)
+        return QApplication::activeModalWidget() || QApplication::activePopupWidget();
     if (watched != m_list || event->type() != QEvent::ContextMenu)
         return QObject::eventFilter(watched, event);
     auto *request = static_cast<QContextMenuEvent *>(event);

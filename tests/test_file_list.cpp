@@ -625,12 +625,18 @@ void TestFileList::theMenuOpensFromMouseAndKeyboard()
                 QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
             }
         },
-        [&](QMenu *menu) { shownAt = menu->pos(); });
+        [&](QMenu *menu) {
+            shownAt = menu->pos();
+            // The list keeps the focus, but its keys are not for it while the menu is open.
+            QTest::keyClick(menu, Qt::Key_Delete);
+            QTest::keyClick(menu, Qt::Key_Up, Qt::AltModifier);
+        });
     QCOMPARE(items, (QStringList{QString::fromUtf8("위로 이동 Alt+Up"), QString::fromUtf8("[아래로 이동 Alt+Down]"),
                                  QString::fromUtf8("처음으로 이동 Alt+Home"), QString::fromUtf8("[끝으로 이동 Alt+End]"),
                                  QString::fromUtf8("삭제 Del"), "-", QString::fromUtf8("[이름순 정렬]"), "-",
                                  QString::fromUtf8("[실행 취소 Ctrl+Z]"), QString::fromUtf8("[다시 실행 Ctrl+Shift+Z]"),
                                  "-", QString::fromUtf8("리스트 비우기")}));
+    QCOMPARE(state(), QString("a b c:2"));
     // From the keyboard, the menu opens at the current row, not wherever the pointer is.
     const QPoint expected = how == 0 ? clickAt : list->visualItemRect(list->item(2)).bottomLeft();
     QCOMPARE(shownAt, list->viewport()->mapToGlobal(expected));
