@@ -638,8 +638,10 @@ void TestBinding::theWindowTakesNoInputBeforeTheProgressShows()
                 window, type, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
         // And Del typed into the list ahead of the boxes, the window active again as a
         // window manager makes it.
-        QMetaObject::invokeMethod(files, [files] { files->setFocus(); });
-        QWindowSystemInterface::handleWindowActivated<QWindowSystemInterface::AsynchronousDelivery>(window);
+        QMetaObject::invokeMethod(files, [this, files] {
+            m_window->activateWindow();
+            files->setFocus();
+        });
         for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
             QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
                 window, type, Qt::Key_Delete, Qt::NoModifier);
